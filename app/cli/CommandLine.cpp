@@ -1,0 +1,82 @@
+#include "app/cli/CommandLine.h"
+
+#include "app/cli/CliServices.h"
+#include "app/cli/SignInCommand.h"
+#include "app/cli/StatusCommand.h"
+
+#include <QCommandLineParser>
+#include <QCoroTask>
+#include <cstdio>
+
+namespace CommandLine {
+
+namespace {
+
+void print(FILE* stream, const QString& text) {
+    std::fputs(qPrintable(text + '\n'), stream);
+    std::fflush(stream);
+}
+
+const char* const kUsage = "Usage: kelvane [command]\n"
+                           "Commands:\n"
+                           "  sign-in --server URL --email EMAIL   password is read from standard input\n"
+                           "  sign-out\n"
+                           "  status [--json]\n";
+
+int signIn(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.addOption({"server", "Workspace server address.", "url"});
+    parser.addOption({"email", "Account e-mail address.", "email"});
+    if (!parser.parse(arguments) || !parser.isSet("server") || !parser.isSet("email")) {
+        print(stderr, QStringLiteral("Usage: kelvane sign-in --server URL --email EMAIL"));
+        return 2;
+    }
+    CliServices services;
+    SignInCommand command(services);
+    const QString password = SignInCommand::readPassword();
+    return QCoro::waitFor(command.signIn(parser.value("server"), parser.value("email"), password));
+}
+
+int status(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.addOption({"json", "Print JSON for machines."});
+    if (!parser.parse(arguments)) {
+        print(stderr, parser.errorText());
+        return 2;
+    }
+    CliServices services;
+    StatusCommand command(services);
+    return QCoro::waitFor(command.run(parser.isSet("json")));
+}
+
+} // namespace
+
+int run(const QStringList& arguments) {
+    const QString command = arguments.value(1);
+    QStringList rest = arguments;
+    if (rest.size() > 1)
+        rest.removeAt(1);
+    if (command == QLatin1String("sign-in"))
+        return signIn(rest);
+    if (command == QLatin1String("sign-out")) {
+        CliServices services;
+        return SignInCommand(services).signOut();
+    }
+    if (command == QLatin1String("status"))
+        return status(rest);
+    if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (command.isEmpty()) {
+        print(stdout, QStringLiteral("Kelvane %1: the tray application is not part of this build "
+                                     "yet; use `kelvane --help` for the commands.")
+                          .arg(KELVANE_VERSION));
+        return 0;
+    }
+    print(stderr, QStringLiteral("kelvane: unknown command \"%1\"").arg(command));
+    std::fputs(kUsage, stderr);
+    return 2;
+}
+
+} // namespace CommandLine

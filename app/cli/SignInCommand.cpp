@@ -1,0 +1,58 @@
+#include "app/cli/SignInCommand.h"
+
+#include "app/cli/CliServices.h"
+#include "app/settings/AppSettings.h"
+#include "shared/KelvaneError.h"
+
+#include <QTextStream>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <termios.h>
+#include <unistd.h>
+
+SignInCommand::SignInCommand(CliServices& services) : services_(services) {}
+
+QString SignInCommand::readPassword() {
+    const bool terminal = isatty(STDIN_FILENO);
+    termios saved{};
+    if (terminal) {
+        std::fputs("Password: ", stderr);
+        std::fflush(stderr);
+        tcgetattr(STDIN_FILENO, &saved);
+        termios silent = saved;
+        silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        tcsetattr(STDIN_FILENO, TCSANOW, &silent);
+    }
+    std::string line;
+    std::getline(std::cin, line);
+    if (terminal) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+        std::fputs("\n", stderr);
+    }
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return QString::fromStdString(line);
+}
+
+QCoro::Task<int> SignInCommand::signIn(QString server, QString email, QString password) {
+    try {
+        const User user = co_await services_.api.login(server, email, password);
+        // The settings window saves the address it signed in with; do the same.
+        AppSettings settings = AppSettings::load(services_.defaults);
+        settings.apiURL = server.trimmed();
+        settings.save(services_.defaults);
+        QTextStream(stdout) << "Signed in as " << user.name << " <" << user.email << ">\n";
+        co_return 0;
+    } catch (const KelvaneError& e) {
+        QTextStream(stderr) << e.description() << "\n";
+        co_return 1;
+    }
+}
+
+int SignInCommand::signOut() {
+    const bool wasSignedIn = services_.api.isLoggedIn();
+    services_.api.logout();
+    QTextStream(stdout) << (wasSignedIn ? "Signed out.\n" : "Not signed in.\n");
+    return 0;
+}

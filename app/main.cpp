@@ -1,0 +1,12 @@
+#include "app/cli/CommandLine.h"
+#include "platform/Logging.h"
+
+#include <QCoreApplication>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Kelvane"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KELVANE_VERSION));
+    Logging::install();
+    return CommandLine::run(QCoreApplication::arguments());
+}

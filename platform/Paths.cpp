@@ -1,0 +1,44 @@
+#include "platform/Paths.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QStandardPaths>
+
+namespace Paths {
+
+QString home() { return QDir::homePath(); }
+
+QString defaultsFile() { return home() + "/.config/kelvane/defaults.conf"; }
+
+QString appDataDir() { return home() + "/.local/share/kelvane"; }
+
+QString credentialsFile() { return appDataDir() + "/credentials.json"; }
+
+QString extensionContainer(const QString& bundleId) { return home() + "/.var/app/" + bundleId; }
+
+QString extensionSupportDir(const QString& bundleId) {
+    return extensionContainer(bundleId) + "/data/Kelvane";
+}
+
+QString juicefsLogFile() { return home() + "/.juicefs/juicefs.log"; }
+
+QString fileProviderDomainsFile() { return appDataDir() + "/fileprovider/domains.json"; }
+
+QString cloudStorageRoot() { return appDataDir() + "/CloudStorage/Kelvane"; }
+
+QString autostartEntry() { return home() + "/.config/autostart/kelvane.desktop"; }
+
+QString runtimeDir() {
+    // Keyed by the home folder so two test homes (or users) never share a socket.
+    const QByteArray key = QCryptographicHash::hash(home().toUtf8(), QCryptographicHash::Sha256);
+    QString base = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (base.isEmpty())
+        base = QDir::tempPath();
+    return base + "/kelvane-" + QString::fromLatin1(key.toHex().left(16));
+}
+
+QString desktopDir() {
+    return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+}
+
+} // namespace Paths

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+// Every per-user location the programs use, derived from the home folder at call time so that
+// a process (or test) with its own HOME never touches another user's files.
+namespace Paths {
+
+QString home();
+QString defaultsFile();
+QString appDataDir();
+QString credentialsFile();
+QString extensionContainer(const QString& bundleId);
+QString extensionSupportDir(const QString& bundleId);
+QString juicefsLogFile();
+QString fileProviderDomainsFile();
+QString cloudStorageRoot();
+QString autostartEntry();
+QString runtimeDir();
+QString desktopDir();
+
+} // namespace Paths
