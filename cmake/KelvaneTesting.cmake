@@ -11,3 +11,16 @@ function(kelvane_add_test name)
     PROPERTIES LABELS ${T_LABEL} TIMEOUT 600
     DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# kelvane_add_label_tests(PREFIX LIBS ...)
+# Globs <label>/*.cpp beside the calling CMakeLists for each label and makes one executable
+# per label that has sources, so areas can add tests without editing a shared list.
+function(kelvane_add_label_tests prefix)
+  cmake_parse_arguments(T "" "" "LIBS" ${ARGN})
+  foreach(label unit integration fuse gui)
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${label}/*.cpp)
+    if(sources)
+      kelvane_add_test(${prefix}_${label}_tests LABEL ${label} SOURCES ${sources} LIBS ${T_LIBS})
+    endif()
+  endforeach()
+endfunction()

@@ -1,6 +1,7 @@
 // libsecret (glib) must come before Qt: glib uses "signals" as an identifier.
 #include <libsecret/secret.h>
 
+#include "platform/Logging.h"
 #include "platform/SecretServiceCredentialStore.h"
 
 #include <QFileInfo>
@@ -67,8 +68,10 @@ void SecretServiceCredentialStore::save(const QString& service, const QString& a
     secret_password_store_sync(schema(), SECRET_COLLECTION_DEFAULT, label.constData(), v.constData(),
                                nullptr, &error, "service", s.constData(), "account", a.constData(),
                                nullptr);
-    if (error)
+    if (error) {
+        qCWarning(lcPlatform) << "keyring refused to store a secret:" << error->message;
         g_error_free(error);
+    }
 }
 
 void SecretServiceCredentialStore::remove(const QString& service, const QString& account) {
