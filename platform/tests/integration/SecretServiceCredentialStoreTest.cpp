@@ -32,7 +32,13 @@ public:
         qputenv("XDG_RUNTIME_DIR", home.toUtf8());
         qputenv("XDG_DATA_HOME", (home + "/.local/share").toUtf8());
         keyring_.start(keyring, {"--unlock", "--components=secrets", "--foreground"});
+        if (!keyring_.waitForStarted(10'000)) {
+            problem_ = "gnome-keyring-daemon did not start";
+            return false;
+        }
+        // The password must reach the daemon before the test stops pumping events.
         keyring_.write("test-password");
+        keyring_.waitForBytesWritten(10'000);
         keyring_.closeWriteChannel();
         return true;
     }
@@ -44,6 +50,7 @@ public:
         }
     }
     QString problem() const { return problem_; }
+    QString keyringOutput() { return QString::fromUtf8(keyring_.readAllStandardError()); }
 
 private:
     QProcess bus_;
@@ -68,7 +75,8 @@ TEST(SecretServiceCredentialStore, StoresInARealKeyringAndNeverTouchesTheFile) {
     QDeadlineTimer deadline(20'000);
     while (!ready() && !deadline.hasExpired())
         QThread::msleep(50);
-    ASSERT_TRUE(ready()) << "keyring never answered with a login collection";
+    ASSERT_TRUE(ready()) << "keyring never answered with a login collection: "
+                         << keyring.keyringOutput().toStdString();
 
     auto store = makeCredentialStore();
     ASSERT_EQ(store->kind(), "Secret Service");
