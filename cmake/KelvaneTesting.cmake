@@ -1,5 +1,6 @@
 # kelvane_add_test(NAME LABEL label SOURCES ... LIBS ...)
-# One GoogleTest executable; every test case becomes its own CTest entry carrying the label.
+# One GoogleTest executable; every test case becomes its own CTest entry carrying the label,
+# named after the executable (e.g. devserver_tests.Suite.Case) so `ctest -R` can pick one area.
 include(GoogleTest)
 find_package(GTest REQUIRED)
 
@@ -8,6 +9,7 @@ function(kelvane_add_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE kelvane_testsupport GTest::gtest GTest::gmock ${T_LIBS})
   gtest_discover_tests(${name}
+    TEST_PREFIX "${name}."
     PROPERTIES LABELS ${T_LABEL} TIMEOUT 600
     DISCOVERY_TIMEOUT 60)
 endfunction()

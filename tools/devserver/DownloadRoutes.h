@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <httplib.h>
+
+// GET /downloads/<name>: files of the downloads folder, such as the engine archive and the
+// update feed. No sub-folders: a name holding "/" or ".." is refused.
+class DownloadRoutes {
+public:
+    explicit DownloadRoutes(const QString& folder) : folder_(folder) {}
+
+    void install(httplib::Server& server);
+
+    static bool isPlainName(const std::string& name);
+
+private:
+    void serve(const std::string& name, httplib::Response& response) const;
+
+    const QString folder_;
+};

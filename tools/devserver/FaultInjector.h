@@ -1,0 +1,29 @@
+#pragma once
+
+#include "tools/devserver/FaultRule.h"
+
+#include <condition_variable>
+#include <list>
+#include <mutex>
+#include <optional>
+
+// The faults set through the admin API, consumed by the requests they match, in the order
+// they were added.
+class FaultInjector {
+public:
+    void add(const FaultRule& rule);
+    void clear();
+
+    // The first rule matching the request, its count used up by one.
+    std::optional<FaultRule> take(const std::string& method, const std::string& path);
+
+    // Holds the calling request for a rule's delay; false when the server stops meanwhile.
+    bool waitDelay(int delayMs);
+    void shutdown();
+
+private:
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::list<FaultRule> rules_;
+    bool shuttingDown_ = false;
+};
