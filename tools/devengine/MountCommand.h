@@ -1,0 +1,21 @@
+#pragma once
+
+#include "tools/devengine/CommandLine.h"
+#include "tools/devengine/MountConfig.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// `juicefs mount [options] META-URL MOUNTPOINT`.
+class MountCommand {
+public:
+    static OptionTable optionTable();
+    // Nothing when the line cannot be served; `problem` then holds the reason.
+    static std::optional<MountConfig> configFrom(const CommandLine& line, std::string& problem);
+    static int run(const std::vector<std::string>& args);
+
+private:
+    static void applyFuseOptions(const CommandLine& line, MountConfig& config);
+    static bool applyTuning(const CommandLine& line, MountConfig& config, std::string& problem);
+};
