@@ -1,0 +1,23 @@
+#include "shared/Iso8601.h"
+
+#include <QRegularExpression>
+#include <QTimeZone>
+
+namespace Iso8601 {
+
+QString format(const QDateTime& time) {
+    return time.toUTC().toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss'Z'"));
+}
+
+std::optional<QDateTime> parse(const QString& text) {
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}(Z|[+-]\\d{2}:\\d{2})$"));
+    if (!pattern.match(text).hasMatch())
+        return std::nullopt;
+    const QDateTime time = QDateTime::fromString(text, Qt::ISODate);
+    if (!time.isValid())
+        return std::nullopt;
+    return time.toUTC();
+}
+
+} // namespace Iso8601
