@@ -8,6 +8,6 @@
 std::unique_ptr<CredentialStore> makeCredentialStore() {
     if (SecretServiceCredentialStore::available())
         return std::make_unique<SecretServiceCredentialStore>();
-    qCInfo(lcPlatform) << "no Secret Service answered; using the owner-only credentials file";
+    qCDebug(lcPlatform) << "no Secret Service answered; using the owner-only credentials file";
     return std::make_unique<FileCredentialStore>(Paths::credentialsFile());
 }

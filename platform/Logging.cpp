@@ -20,6 +20,11 @@ static void handler(QtMsgType type, const QMessageLogContext& context, const QSt
     std::fflush(stderr);
 }
 
-void install() { qInstallMessageHandler(handler); }
+void install() {
+    qInstallMessageHandler(handler);
+    // Debug lines are for developers; QT_LOGGING_RULES turns them on.
+    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
+        QLoggingCategory::setFilterRules(QStringLiteral("com.30814qv.kelvane.*.debug=false"));
+}
 
 } // namespace Logging

@@ -35,8 +35,36 @@ done
 echo "Dev server:  $url/api  (demo@kelvane.test / demo-password)"
 echo "Demo home:   $HOME"
 printf '%s\n' demo-password | "$kelvane" sign-in --server "$url/api" --email demo@kelvane.test
+
+"$kelvane" --headless &
+app_pid=$!
+cleanup() {
+  # SIGTERM lets Kelvane unmount its drives (staged uploads flush first) before it exits.
+  kill -TERM "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null || true
+  kill "$server_pid" 2>/dev/null || true
+  wait "$server_pid" 2>/dev/null || true
+}
+
+mounted=""
+for _ in $(seq 1 600); do
+  if ! kill -0 "$app_pid" 2>/dev/null; then
+    echo "run: kelvane --headless stopped" >&2
+    exit 1
+  fi
+  if "$kelvane" status --json 2>/dev/null | grep -q '"state": "mounted"'; then
+    mounted=yes
+    break
+  fi
+  sleep 0.5
+done
+echo
 "$kelvane" status
 echo
+if [[ -n "$mounted" ]]; then
+  echo "Your drives:"
+  for d in "$HOME"/Kelvane/*/; do echo "  ${d%/}"; done
+fi
+echo
 echo "Try:  HOME=$HOME $kelvane status --json"
-echo "Press Ctrl-C to stop."
-wait "$server_pid"
+echo "Press Ctrl-C to unmount the drives and stop."
+wait "$app_pid"

@@ -17,6 +17,18 @@
 namespace {
 
 constexpr int kTimeoutMs = 60'000;
+constexpr const char* kTooLargeProperty = "kelvaneBodyTooLarge";
+
+// Aborts a reply whose body grows past the limit. The flag lives on the reply: GCC 12
+// miscompiles lambdas that capture a coroutine's locals.
+void watchBodySize(QNetworkReply* reply) {
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received) {
+        if (received > APIClient::kMaxBodyBytes && !reply->property(kTooLargeProperty).toBool()) {
+            reply->setProperty(kTooLargeProperty, true);
+            reply->abort();
+        }
+    });
+}
 
 QJsonValue parseBody(const QByteArray& body) {
     QJsonParseError error{};
@@ -111,16 +123,10 @@ QCoro::Task<QJsonValue> APIClient::perform(QNetworkRequest request, QByteArray p
                                              : network_.post(request, postBody);
     std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> owner(
         reply, [](QNetworkReply* r) { r->deleteLater(); });
-    bool tooLarge = false;
-    connect(reply, &QNetworkReply::downloadProgress, reply, [reply, &tooLarge](qint64 received) {
-        if (received > kMaxBodyBytes && !tooLarge) {
-            tooLarge = true;
-            reply->abort();
-        }
-    });
+    watchBodySize(reply);
     co_await qCoro(reply).waitForFinished();
 
-    if (tooLarge)
+    if (reply->property(kTooLargeProperty).toBool())
         throw APIError::decodingError(
             QStringLiteral("the response body is larger than %1 bytes").arg(kMaxBodyBytes));
     const QVariant statusAttr = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
@@ -132,6 +138,10 @@ QCoro::Task<QJsonValue> APIClient::perform(QNetworkRequest request, QByteArray p
         throw APIError::serverError(QStringLiteral("Invalid response"));
     }
     const int status = statusAttr.toInt();
+    // A success whose body could not be received (cut short, failed to decompress) is a
+    // transport failure, not a malformed answer.
+    if (status < 400 && reply->error() != QNetworkReply::NoError)
+        throw TransportError(reply->errorString(), reply->error());
     const QByteArray body = reply->readAll();
     if (status == 401)
         throw APIError::unauthorized();

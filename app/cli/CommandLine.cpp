@@ -1,8 +1,10 @@
+#include "shared/WaitForTask.h"
 #include "app/cli/CommandLine.h"
 
 #include "app/cli/CliServices.h"
 #include "app/cli/SignInCommand.h"
 #include "app/cli/StatusCommand.h"
+#include "app/shell/HeadlessApp.h"
 
 #include <QCommandLineParser>
 #include <QCoroTask>
@@ -21,7 +23,9 @@ const char* const kUsage = "Usage: kelvane [command]\n"
                            "Commands:\n"
                            "  sign-in --server URL --email EMAIL   password is read from standard input\n"
                            "  sign-out\n"
-                           "  status [--json]\n";
+                           "  status [--json]\n"
+                           "  --headless                            run without a desktop: "
+                           "mount the drives and stay running\n";
 
 int signIn(const QStringList& arguments) {
     QCommandLineParser parser;
@@ -34,7 +38,7 @@ int signIn(const QStringList& arguments) {
     CliServices services;
     SignInCommand command(services);
     const QString password = SignInCommand::readPassword();
-    return QCoro::waitFor(command.signIn(parser.value("server"), parser.value("email"), password));
+    return WaitForTask::run(command.signIn(parser.value("server"), parser.value("email"), password));
 }
 
 int status(const QStringList& arguments) {
@@ -46,7 +50,7 @@ int status(const QStringList& arguments) {
     }
     CliServices services;
     StatusCommand command(services);
-    return QCoro::waitFor(command.run(parser.isSet("json")));
+    return WaitForTask::run(command.run(parser.isSet("json")));
 }
 
 } // namespace
@@ -64,13 +68,15 @@ int run(const QStringList& arguments) {
     }
     if (command == QLatin1String("status"))
         return status(rest);
+    if (command == QLatin1String("--headless"))
+        return HeadlessApp::run();
     if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
         std::fputs(kUsage, stdout);
         return 0;
     }
     if (command.isEmpty()) {
         print(stdout, QStringLiteral("Kelvane %1: the tray application is not part of this build "
-                                     "yet; use `kelvane --help` for the commands.")
+                                     "yet; run `kelvane --headless`, or see `kelvane --help`.")
                           .arg(KELVANE_VERSION));
         return 0;
     }

@@ -2,6 +2,7 @@
 
 #include "app/cli/CliServices.h"
 #include "app/settings/AppSettings.h"
+#include "app/shell/InstanceChannel.h"
 #include "shared/KelvaneError.h"
 
 #include <QTextStream>
@@ -43,6 +44,8 @@ QCoro::Task<int> SignInCommand::signIn(QString server, QString email, QString pa
         settings.apiURL = server.trimmed();
         settings.save(services_.defaults);
         QTextStream(stdout) << "Signed in as " << user.name << " <" << user.email << ">\n";
+        // A running instance activates the drives for the new session.
+        InstanceChannel::ask({{"command", "didLogin"}});
         co_return 0;
     } catch (const KelvaneError& e) {
         QTextStream(stderr) << e.description() << "\n";

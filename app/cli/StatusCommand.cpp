@@ -2,6 +2,8 @@
 
 #include "app/cli/CliServices.h"
 #include "app/settings/AppSettings.h"
+#include "app/shell/InstanceChannel.h"
+#include "app/shell/StatusSnapshot.h"
 #include "shared/KelvaneError.h"
 
 #include <QJsonArray>
@@ -66,8 +68,18 @@ QString StatusCommand::renderText(const QJsonObject& report) {
 }
 
 QCoro::Task<int> StatusCommand::run(bool json) {
-    const QJsonObject report = co_await collect();
     QTextStream out(stdout);
+    if (const auto snapshot = InstanceChannel::ask({{"command", "status"}})) {
+        if (json)
+            out << QJsonDocument(*snapshot).toJson(QJsonDocument::Indented);
+        else
+            out << StatusSnapshot::renderText(*snapshot);
+        co_return 0;
+    }
+    QJsonObject report = co_await collect();
+    report.insert("running", false);
+    if (!json)
+        out << "Kelvane is not running.\n";
     if (json)
         out << QJsonDocument(report).toJson(QJsonDocument::Indented);
     else

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "app/mount/EngineSource.h"
+#include "app/mount/MountOptions.h"
+#include "app/settings/Keychain.h"
+#include "platform/CredentialStore.h"
+#include "platform/UserDefaults.h"
+#include "platform/fileprovider/FileProviderDomainService.h"
+#include "app/fileprovider-domain/FileViewer.h"
+
+#include <QNetworkAccessManager>
+#include <memory>
+
+// The platform services the application's components are built on. The process owns one;
+// tests build theirs with doubles where a desktop would be needed.
+struct AppServices {
+    UserDefaults& defaults;
+    Keychain& keychain;
+    QNetworkAccessManager& network;
+    FileProviderDomainService& domains;
+    FileViewer& viewer;
+    EngineSource engine = EngineSource::pinned();
+    MountOptions mountOptions = {};
+};

@@ -1,0 +1,102 @@
+#include "shared/WaitForTask.h"
+#include "app/activity/SyncStatusReader.h"
+#include "app/api/APIClient.h"
+#include "app/fileprovider-domain/FileViewer.h"
+#include "app/mount/MountManager.h"
+#include "app/settings/SharedConfig.h"
+#include "app/shell/AppDelegate.h"
+#include "app/shell/AppUI.h"
+#include "platform/fileprovider/FileProviderDomainRegistry.h"
+#include "tests/support/DevServer.h"
+#include "tests/support/InMemoryCredentialStore.h"
+#include "tests/support/TestHome.h"
+
+#include <QNetworkAccessManager>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+namespace {
+
+class NoFileViewer : public FileViewer {
+public:
+    void openFolder(const QString&) override {}
+    void selectItem(const QString&) override {}
+};
+
+class AppDelegateTest : public ::testing::Test {
+protected:
+    TestHome home;
+    DevServer server;
+    UserDefaults defaults;
+    InMemoryCredentialStore store;
+    Keychain keychain{store};
+    QNetworkAccessManager network;
+    FileProviderDomainRegistry domains;
+    NoFileViewer viewer;
+    HeadlessUI ui;
+    std::unique_ptr<AppDelegate> delegate;
+
+    void build(EngineSource engine = EngineSource::pinned()) {
+        delegate = std::make_unique<AppDelegate>(
+            AppServices{defaults, keychain, network, domains, viewer, engine}, ui);
+    }
+    void signIn() {
+        WaitForTask::run(delegate->apiClient().login(server.apiURL(), DevServer::kDemoEmail,
+                                                   DevServer::kDemoPassword));
+    }
+    DirectMountState state() { return delegate->mountManager().directMountState(); }
+};
+
+} // namespace
+
+TEST_F(AppDelegateTest, RestoreRejectedByTheServerSignsOutAndActivatesNothing) {
+    keychain.save(Keychain::kTokenKey, "revoked-token");
+    defaults.setValue(DefaultsKeys::kApiURL, server.apiURL());
+    build();
+    QSignalSpy restored(delegate.get(), &AppDelegate::restoreFinished);
+    QSignalSpy activated(delegate.get(), &AppDelegate::activationFinished);
+    delegate->applicationDidFinishLaunching();
+    // Launch publishes the stored address and token before anything else.
+    EXPECT_EQ(SharedConfig::current().token, "revoked-token");
+    ASSERT_TRUE(restored.wait(20'000));
+    EXPECT_FALSE(keychain.get(Keychain::kTokenKey));
+    EXPECT_FALSE(SharedConfig::current().token);
+    EXPECT_EQ(SharedConfig::current().apiURL, server.apiURL());
+    EXPECT_EQ(activated.count(), 0);
+    EXPECT_EQ(state(), DirectMountState::inactive());
+}
+
+TEST_F(AppDelegateTest, OfflineLaunchStillActivatesAndReportsTheFilespaceFailure) {
+    keychain.save(Keychain::kTokenKey, "some-token");
+    defaults.setValue(DefaultsKeys::kApiURL, server.apiURL());
+    server.stop();
+    build();
+    QSignalSpy restored(delegate.get(), &AppDelegate::restoreFinished);
+    delegate->applicationDidFinishLaunching();
+    ASSERT_TRUE(restored.wait(20'000));
+    EXPECT_EQ(state(), DirectMountState::error("Couldn't load filespaces: Connection refused"));
+    EXPECT_EQ(keychain.get(Keychain::kTokenKey), "some-token") << "offline keeps the session";
+}
+
+TEST_F(AppDelegateTest, EmptyWorkspaceAndFailedEngineDownloadEndInTheirErrors) {
+    EngineSource corrupt = EngineSource::pinned();
+    corrupt.sha256 = QString(64, '0');
+    build(corrupt);
+    signIn();
+
+    server.injectFault({.path = "/api/filespaces", .status = 200, .body = "[]",
+                        .contentType = "application/json"});
+    WaitForTask::run(delegate->activateStorageMode(StorageMode::directMount));
+    EXPECT_EQ(state(), DirectMountState::error("No filespaces available for your account"));
+
+    // Without provision config the default tuning is used and activation goes on to the
+    // engine, whose archive does not match the pinned checksum.
+    server.injectFault({.path = "/api/provision/config", .status = 500});
+    WaitForTask::run(delegate->activateStorageMode(StorageMode::directMount));
+    EXPECT_TRUE(state().isError());
+    EXPECT_TRUE(state().message().startsWith(
+        "Couldn't download JuiceFS (checksum mismatch — refusing to install (got "))
+        << state().message().toStdString();
+    EXPECT_TRUE(delegate->mountManager().filespaces().isEmpty());
+    EXPECT_FALSE(SharedConfig::current().mountPaths) << "nothing published before mounting";
+}

@@ -1,0 +1,65 @@
+#include "app/shell/InstanceChannel.h"
+#include "platform/Paths.h"
+#include "tests/support/TestHome.h"
+
+#include <QCoreApplication>
+#include <QFutureWatcher>
+#include <QDir>
+#include <QFile>
+#include <QtConcurrent>
+#include <gtest/gtest.h>
+
+namespace {
+
+// ask() blocks, so it runs on a worker while this thread's loop serves the channel.
+std::optional<QJsonObject> askFromWorker(const QJsonObject& request) {
+    QFuture<std::optional<QJsonObject>> f =
+        QtConcurrent::run([request] { return InstanceChannel::ask(request, 5'000); });
+    while (!f.isFinished())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return f.result();
+}
+
+} // namespace
+
+TEST(InstanceChannel, OneInstancePerHomeAnswersRequests) {
+    TestHome home;
+    EXPECT_FALSE(InstanceChannel::ask({{"command", "ping"}}, 500)) << "nobody is listening yet";
+
+    InstanceChannel first;
+    ASSERT_TRUE(first.listen([](const QJsonObject& r) {
+        return QJsonObject{{"echo", r.value("command")}};
+    }));
+    const auto reply = askFromWorker({{"command", "status"}});
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->value("echo").toString(), "status");
+
+    // A second instance in the same home is refused while the first one answers.
+    QFuture<bool> second = QtConcurrent::run([] {
+        InstanceChannel other;
+        return other.listen([](const QJsonObject&) { return QJsonObject{}; });
+    });
+    while (!second.isFinished())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_FALSE(second.result());
+
+    // Another home has its own channel.
+    TestHome other;
+    EXPECT_NE(InstanceChannel::socketPath(), QString());
+    InstanceChannel elsewhere;
+    EXPECT_TRUE(elsewhere.listen([](const QJsonObject&) { return QJsonObject{}; }));
+}
+
+TEST(InstanceChannel, SocketLeftByACrashIsTakenOver) {
+    TestHome home;
+    // An instance killed outright leaves its socket file behind with nobody listening.
+    QDir().mkpath(Paths::runtimeDir());
+    QFile leftover(InstanceChannel::socketPath());
+    ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
+    leftover.close();
+    InstanceChannel channel;
+    ASSERT_TRUE(channel.listen([](const QJsonObject&) { return QJsonObject{{"ok", true}}; }));
+    const auto reply = askFromWorker({{"command", "ping"}});
+    ASSERT_TRUE(reply);
+    EXPECT_TRUE(reply->value("ok").toBool());
+}
