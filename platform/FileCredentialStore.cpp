@@ -19,8 +19,8 @@ QJsonObject FileCredentialStore::load() const {
 void FileCredentialStore::store(const QJsonObject& all) const {
     const QString dir = QFileInfo(file_).absolutePath();
     QDir().mkpath(dir);
-    QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                   QFileDevice::ExeOwner);
+    QFile::setPermissions(dir,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     AtomicFile::write(file_, QJsonDocument(all).toJson(QJsonDocument::Compact),
                       AtomicFile::Mode::OwnerOnly);
 }

@@ -6,27 +6,45 @@
 
 namespace Paths {
 
-QString home() { return QDir::homePath(); }
+QString home() {
+    return QDir::homePath();
+}
 
-QString defaultsFile() { return home() + "/.config/kelvane/defaults.conf"; }
+QString defaultsFile() {
+    return home() + "/.config/kelvane/defaults.conf";
+}
 
-QString appDataDir() { return home() + "/.local/share/kelvane"; }
+QString appDataDir() {
+    return home() + "/.local/share/kelvane";
+}
 
-QString credentialsFile() { return appDataDir() + "/credentials.json"; }
+QString credentialsFile() {
+    return appDataDir() + "/credentials.json";
+}
 
-QString extensionContainer(const QString& bundleId) { return home() + "/.var/app/" + bundleId; }
+QString extensionContainer(const QString& bundleId) {
+    return home() + "/.var/app/" + bundleId;
+}
 
 QString extensionSupportDir(const QString& bundleId) {
     return extensionContainer(bundleId) + "/data/Kelvane";
 }
 
-QString juicefsLogFile() { return home() + "/.juicefs/juicefs.log"; }
+QString juicefsLogFile() {
+    return home() + "/.juicefs/juicefs.log";
+}
 
-QString fileProviderDomainsFile() { return appDataDir() + "/fileprovider/domains.json"; }
+QString fileProviderDomainsFile() {
+    return appDataDir() + "/fileprovider/domains.json";
+}
 
-QString cloudStorageRoot() { return appDataDir() + "/CloudStorage/Kelvane"; }
+QString cloudStorageRoot() {
+    return appDataDir() + "/CloudStorage/Kelvane";
+}
 
-QString autostartEntry() { return home() + "/.config/autostart/kelvane.desktop"; }
+QString autostartEntry() {
+    return home() + "/.config/autostart/kelvane.desktop";
+}
 
 QString runtimeDir() {
     // Keyed by the home folder so two test homes (or users) never share a socket.

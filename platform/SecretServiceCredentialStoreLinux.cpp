@@ -10,13 +10,19 @@
 namespace {
 
 const SecretSchema* schema() {
-    static const SecretSchema s = {
-        "com.30814qv.kelvane.Credential",
-        SECRET_SCHEMA_DONT_MATCH_NAME,
-        {{"service", SECRET_SCHEMA_ATTRIBUTE_STRING},
-         {"account", SECRET_SCHEMA_ATTRIBUTE_STRING},
-         {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
-        0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+    static const SecretSchema s = {"com.30814qv.kelvane.Credential",
+                                   SECRET_SCHEMA_DONT_MATCH_NAME,
+                                   {{"service", SECRET_SCHEMA_ATTRIBUTE_STRING},
+                                    {"account", SECRET_SCHEMA_ATTRIBUTE_STRING},
+                                    {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
+                                   0,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr};
     return &s;
 }
 
@@ -65,9 +71,9 @@ void SecretServiceCredentialStore::save(const QString& service, const QString& a
     GError* error = nullptr;
     const QByteArray s = service.toUtf8(), a = account.toUtf8(), v = value.toUtf8();
     const QByteArray label = "Kelvane (" + a + ")";
-    secret_password_store_sync(schema(), SECRET_COLLECTION_DEFAULT, label.constData(), v.constData(),
-                               nullptr, &error, "service", s.constData(), "account", a.constData(),
-                               nullptr);
+    secret_password_store_sync(schema(), SECRET_COLLECTION_DEFAULT, label.constData(),
+                               v.constData(), nullptr, &error, "service", s.constData(), "account",
+                               a.constData(), nullptr);
     if (error) {
         qCWarning(lcPlatform) << "keyring refused to store a secret:" << error->message;
         g_error_free(error);

@@ -10,7 +10,9 @@ std::unique_ptr<QSettings> UserDefaults::open() const {
     return std::make_unique<QSettings>(file_, QSettings::IniFormat);
 }
 
-QVariant UserDefaults::value(const QString& key) const { return open()->value(key); }
+QVariant UserDefaults::value(const QString& key) const {
+    return open()->value(key);
+}
 
 QByteArray UserDefaults::data(const QString& key) const {
     const QVariant v = value(key);

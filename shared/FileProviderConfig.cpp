@@ -5,7 +5,9 @@
 
 namespace FileProviderConfig {
 
-QString configFile() { return SharedConfigFiles::fileFor(Identifiers::kFileProvider); }
+QString configFile() {
+    return SharedConfigFiles::fileFor(Identifiers::kFileProvider);
+}
 
 Target resolve(const QString& path, const QString& file) {
     const auto forAddress = SharedConfigPayload::load(file);

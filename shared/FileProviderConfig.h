@@ -7,9 +7,7 @@
 // The file-provider extension's refusal to send a request without address and token.
 class NotConfiguredError : public KelvaneError {
 public:
-    QString description() const override {
-        return QStringLiteral("API URL or auth token missing");
-    }
+    QString description() const override { return QStringLiteral("API URL or auth token missing"); }
 };
 
 // The file-provider extension's reading of config.json, done afresh for every request so a

@@ -6,7 +6,9 @@
 
 namespace FinderSyncConfig {
 
-QString configFile() { return SharedConfigFiles::fileFor(Identifiers::kFinderSync); }
+QString configFile() {
+    return SharedConfigFiles::fileFor(Identifiers::kFinderSync);
+}
 
 QString expandTilde(const QString& path) {
     if (path == QLatin1String("~"))

@@ -6,13 +6,20 @@
 
 QString jsonTypeName(const QJsonValue& value) {
     switch (value.type()) {
-    case QJsonValue::Null: return QStringLiteral("null");
-    case QJsonValue::Bool: return QStringLiteral("a boolean");
-    case QJsonValue::Double: return QStringLiteral("a number");
-    case QJsonValue::String: return QStringLiteral("a string");
-    case QJsonValue::Array: return QStringLiteral("an array");
-    case QJsonValue::Object: return QStringLiteral("an object");
-    case QJsonValue::Undefined: break;
+    case QJsonValue::Null:
+        return QStringLiteral("null");
+    case QJsonValue::Bool:
+        return QStringLiteral("a boolean");
+    case QJsonValue::Double:
+        return QStringLiteral("a number");
+    case QJsonValue::String:
+        return QStringLiteral("a string");
+    case QJsonValue::Array:
+        return QStringLiteral("an array");
+    case QJsonValue::Object:
+        return QStringLiteral("an object");
+    case QJsonValue::Undefined:
+        break;
     }
     return QStringLiteral("nothing");
 }
@@ -49,7 +56,8 @@ void JsonReader::fail(const QString& key, const QString& expected, const QJsonVa
     if (v.isUndefined())
         throw DecodingError(where + QStringLiteral("key \"%1\" not found").arg(key));
     throw DecodingError(
-        where + QStringLiteral("key \"%1\": expected %2, found %3").arg(key, expected, jsonTypeName(v)));
+        where +
+        QStringLiteral("key \"%1\": expected %2, found %3").arg(key, expected, jsonTypeName(v)));
 }
 
 QJsonValue JsonReader::required(const QString& key) const {

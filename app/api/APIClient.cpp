@@ -98,7 +98,9 @@ QUrl APIClient::resolvedURL(const QString& endpoint) {
     return resolved;
 }
 
-std::optional<QString> APIClient::token() const { return keychain_.get(Keychain::kTokenKey); }
+std::optional<QString> APIClient::token() const {
+    return keychain_.get(Keychain::kTokenKey);
+}
 
 void APIClient::setToken(const std::optional<QString>& token) {
     if (token)
@@ -108,7 +110,9 @@ void APIClient::setToken(const std::optional<QString>& token) {
     SharedConfig::setToken(token);
 }
 
-bool APIClient::isLoggedIn() const { return token().has_value(); }
+bool APIClient::isLoggedIn() const {
+    return token().has_value();
+}
 
 void APIClient::setCurrentUser(const std::optional<User>& user) {
     if (currentUser_ == user)
@@ -119,8 +123,8 @@ void APIClient::setCurrentUser(const std::optional<User>& user) {
 
 QCoro::Task<QJsonValue> APIClient::perform(QNetworkRequest request, QByteArray postBody) {
     request.setTransferTimeout(kTimeoutMs);
-    QNetworkReply* reply = postBody.isNull() ? network_.get(request)
-                                             : network_.post(request, postBody);
+    QNetworkReply* reply =
+        postBody.isNull() ? network_.get(request) : network_.post(request, postBody);
     std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> owner(
         reply, [](QNetworkReply* r) { r->deleteLater(); });
     watchBodySize(reply);
@@ -203,8 +207,8 @@ QCoro::Task<QList<Filespace>> APIClient::fetchFilespaces() {
 
 QCoro::Task<ProvisionConfig> APIClient::fetchProvisionConfig() {
     const QJsonValue answer = co_await get(QStringLiteral("/provision/config"));
-    co_return decode(answer,
-                     [](const QJsonValue& v) { return ProvisionConfig::fromJson(expectObject(v)); });
+    co_return decode(
+        answer, [](const QJsonValue& v) { return ProvisionConfig::fromJson(expectObject(v)); });
 }
 
 QCoro::Task<StorageStatsResponse> APIClient::getStorageStats() {

@@ -19,10 +19,14 @@ public:
 
     QString description() const override {
         switch (kind_) {
-        case Kind::serverError: return message_;
-        case Kind::decodingError: return QStringLiteral("Response error: ") + message_;
-        case Kind::invalidURL: return QStringLiteral("Invalid API URL");
-        case Kind::unauthorized: return QStringLiteral("Invalid credentials");
+        case Kind::serverError:
+            return message_;
+        case Kind::decodingError:
+            return QStringLiteral("Response error: ") + message_;
+        case Kind::invalidURL:
+            return QStringLiteral("Invalid API URL");
+        case Kind::unauthorized:
+            return QStringLiteral("Invalid credentials");
         }
         return message_;
     }

@@ -1,5 +1,5 @@
-#include "shared/WaitForTask.h"
 #include "app/cli/CommandLine.h"
+#include "shared/WaitForTask.h"
 
 #include "app/cli/CliServices.h"
 #include "app/cli/SignInCommand.h"
@@ -19,13 +19,14 @@ void print(FILE* stream, const QString& text) {
     std::fflush(stream);
 }
 
-const char* const kUsage = "Usage: kelvane [command]\n"
-                           "Commands:\n"
-                           "  sign-in --server URL --email EMAIL   password is read from standard input\n"
-                           "  sign-out\n"
-                           "  status [--json]\n"
-                           "  --headless                            run without a desktop: "
-                           "mount the drives and stay running\n";
+const char* const kUsage =
+    "Usage: kelvane [command]\n"
+    "Commands:\n"
+    "  sign-in --server URL --email EMAIL   password is read from standard input\n"
+    "  sign-out\n"
+    "  status [--json]\n"
+    "  --headless                            run without a desktop: "
+    "mount the drives and stay running\n";
 
 int signIn(const QStringList& arguments) {
     QCommandLineParser parser;
@@ -38,7 +39,8 @@ int signIn(const QStringList& arguments) {
     CliServices services;
     SignInCommand command(services);
     const QString password = SignInCommand::readPassword();
-    return WaitForTask::run(command.signIn(parser.value("server"), parser.value("email"), password));
+    return WaitForTask::run(
+        command.signIn(parser.value("server"), parser.value("email"), password));
 }
 
 int status(const QStringList& arguments) {

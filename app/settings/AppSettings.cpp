@@ -14,14 +14,19 @@ QString rawValue(StorageMode mode) {
 
 QString rawValue(AppearanceMode mode) {
     switch (mode) {
-    case AppearanceMode::light: return QStringLiteral("light");
-    case AppearanceMode::dark: return QStringLiteral("dark");
-    case AppearanceMode::system: break;
+    case AppearanceMode::light:
+        return QStringLiteral("light");
+    case AppearanceMode::dark:
+        return QStringLiteral("dark");
+    case AppearanceMode::system:
+        break;
     }
     return QStringLiteral("system");
 }
 
-QList<StorageMode> allStorageModes() { return {StorageMode::directMount, StorageMode::fileprovider}; }
+QList<StorageMode> allStorageModes() {
+    return {StorageMode::directMount, StorageMode::fileprovider};
+}
 
 QList<AppearanceMode> allAppearanceModes() {
     return {AppearanceMode::system, AppearanceMode::light, AppearanceMode::dark};
@@ -41,9 +46,13 @@ std::optional<AppearanceMode> appearanceModeFromRaw(const QString& raw) {
     return std::nullopt;
 }
 
-QString AppSettings::defaultCacheDir() { return Paths::home() + QStringLiteral("/.kelvane/cache"); }
+QString AppSettings::defaultCacheDir() {
+    return Paths::home() + QStringLiteral("/.kelvane/cache");
+}
 
-QString AppSettings::defaultMountPoint() { return Paths::home() + QStringLiteral("/Kelvane"); }
+QString AppSettings::defaultMountPoint() {
+    return Paths::home() + QStringLiteral("/Kelvane");
+}
 
 QByteArray AppSettings::encode() const {
     QJsonObject o{{"apiURL", apiURL},

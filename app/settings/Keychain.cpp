@@ -13,6 +13,10 @@ void Keychain::save(const QString& key, const QString& value) {
     store_.save(Identifiers::kApp, key, value);
 }
 
-void Keychain::remove(const QString& key) { store_.remove(Identifiers::kApp, key); }
+void Keychain::remove(const QString& key) {
+    store_.remove(Identifiers::kApp, key);
+}
 
-QString Keychain::storeKind() const { return store_.kind(); }
+QString Keychain::storeKind() const {
+    return store_.kind();
+}

@@ -24,10 +24,13 @@ SharedConfigPayload current() {
     return {};
 }
 
-static bool given(const std::optional<QString>& v) { return v && !v->isEmpty(); }
+static bool given(const std::optional<QString>& v) {
+    return v && !v->isEmpty();
+}
 
 void publish(const std::optional<QString>& apiURL, const std::optional<QString>& token,
-             const std::optional<QString>& mountBase, const std::optional<QStringList>& mountPaths) {
+             const std::optional<QString>& mountBase,
+             const std::optional<QStringList>& mountPaths) {
     SharedConfigPayload payload = current();
     if (given(apiURL))
         payload.apiURL = apiURL;

@@ -59,8 +59,8 @@ void ActivityLog::logActivityChanges() {
     lastBacklog_ = backlog;
     lastActive_ = active;
     const QLocale c = QLocale::c();
-    QString line = active ? QStringLiteral("activity: data is moving")
-                          : QStringLiteral("activity: idle");
+    QString line =
+        active ? QStringLiteral("activity: data is moving") : QStringLiteral("activity: idle");
     if (backlog > 0) {
         line += "; upload backlog " + c.formattedDataSize(backlog) + " at " +
                 c.formattedDataSize(qint64(reader.uploadRate())) + "/s";

@@ -32,18 +32,20 @@ QString descriptionOf(const std::exception& e) {
 
 AppDelegate::AppDelegate(AppServices services, AppUI& ui, QObject* parent)
     : QObject(parent), services_(std::move(services)), ui_(ui) {
-    apiClient_ = std::make_unique<APIClient>(services_.defaults, services_.keychain,
-                                             services_.network);
-    mountManager_ = std::make_unique<MountManager>(services_.defaults, services_.network,
-                                                   apiClient_.get(), services_.engine,
-                                                   services_.mountOptions);
+    apiClient_ =
+        std::make_unique<APIClient>(services_.defaults, services_.keychain, services_.network);
+    mountManager_ =
+        std::make_unique<MountManager>(services_.defaults, services_.network, apiClient_.get(),
+                                       services_.engine, services_.mountOptions);
     fileProvider_ = std::make_unique<FileProviderManager>(services_.domains, services_.viewer);
     syncStatus_ = std::make_unique<SyncStatusReader>();
 }
 
 AppDelegate::~AppDelegate() = default;
 
-AppSettings AppDelegate::settings() const { return AppSettings::load(services_.defaults); }
+AppSettings AppDelegate::settings() const {
+    return AppSettings::load(services_.defaults);
+}
 
 SyncListener& AppDelegate::syncListener() {
     if (!syncListener_)
@@ -71,8 +73,9 @@ void AppDelegate::applicationDidFinishLaunching() {
     if (apiClient_->isLoggedIn())
         restoreSession();
     syncStatus_->start();
-    connect(syncStatus_.get(), &SyncStatusReader::changed, this,
-            [this] { ui_.updateStatusIcon(); }, Qt::QueuedConnection);
+    connect(
+        syncStatus_.get(), &SyncStatusReader::changed, this, [this] { ui_.updateStatusIcon(); },
+        Qt::QueuedConnection);
     // Links with the kelvane: scheme are handed over through the instance channel later.
 }
 
@@ -92,7 +95,9 @@ QCoro::Task<> AppDelegate::restoreSession() {
     emit restoreFinished();
 }
 
-void AppDelegate::didLogin() { activateStorageMode(settings().storageMode); }
+void AppDelegate::didLogin() {
+    activateStorageMode(settings().storageMode);
+}
 
 QCoro::Task<> AppDelegate::activateStorageMode(StorageMode mode) {
     if (mode == StorageMode::fileprovider)
@@ -187,9 +192,14 @@ void AppDelegate::settingsSaved(const AppSettings& newSettings) {
                                                        : std::optional(newSettings.apiURL),
                           std::nullopt, newSettings.mountPoint, std::nullopt);
     switch (reactionToSave(old, newSettings)) {
-    case SettingsReaction::unmountThenActivate: remountAt(newSettings.storageMode); break;
-    case SettingsReaction::activate: activateStorageMode(newSettings.storageMode); break;
-    case SettingsReaction::none: break;
+    case SettingsReaction::unmountThenActivate:
+        remountAt(newSettings.storageMode);
+        break;
+    case SettingsReaction::activate:
+        activateStorageMode(newSettings.storageMode);
+        break;
+    case SettingsReaction::none:
+        break;
     }
     ui_.closeSettingsWindow();
 }

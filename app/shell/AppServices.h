@@ -1,12 +1,12 @@
 #pragma once
 
+#include "app/fileprovider-domain/FileViewer.h"
 #include "app/mount/EngineSource.h"
 #include "app/mount/MountOptions.h"
 #include "app/settings/Keychain.h"
 #include "platform/CredentialStore.h"
 #include "platform/UserDefaults.h"
 #include "platform/fileprovider/FileProviderDomainService.h"
-#include "app/fileprovider-domain/FileViewer.h"
 
 #include <QNetworkAccessManager>
 #include <memory>

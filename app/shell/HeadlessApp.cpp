@@ -67,8 +67,7 @@ int run() {
     });
     delegate.applicationDidFinishLaunching();
     if (!delegate.apiClient().isLoggedIn())
-        QTextStream(stdout) << "[Kelvane] not signed in; waiting for `kelvane sign-in`"
-                            << Qt::endl;
+        QTextStream(stdout) << "[Kelvane] not signed in; waiting for `kelvane sign-in`" << Qt::endl;
     return QCoreApplication::exec();
 }
 

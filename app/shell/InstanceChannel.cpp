@@ -26,7 +26,9 @@ InstanceChannel::~InstanceChannel() {
         server_->close();
 }
 
-QString InstanceChannel::socketPath() { return Paths::runtimeDir() + QStringLiteral("/instance"); }
+QString InstanceChannel::socketPath() {
+    return Paths::runtimeDir() + QStringLiteral("/instance");
+}
 
 bool InstanceChannel::listen(Handler handler) {
     const QString path = socketPath();

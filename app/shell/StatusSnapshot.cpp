@@ -15,21 +15,23 @@ namespace {
 
 QString kindName(DirectMountState::Kind kind) {
     switch (kind) {
-    case DirectMountState::Kind::mounting: return QStringLiteral("mounting");
-    case DirectMountState::Kind::mounted: return QStringLiteral("mounted");
-    case DirectMountState::Kind::error: return QStringLiteral("error");
-    case DirectMountState::Kind::inactive: break;
+    case DirectMountState::Kind::mounting:
+        return QStringLiteral("mounting");
+    case DirectMountState::Kind::mounted:
+        return QStringLiteral("mounted");
+    case DirectMountState::Kind::error:
+        return QStringLiteral("error");
+    case DirectMountState::Kind::inactive:
+        break;
     }
     return QStringLiteral("inactive");
 }
 
 QJsonObject activityOf(SyncStatusReader& reader) {
-    QJsonObject a{{"active", reader.isAnyActive()},
-                  {"uploadBacklogBytes", reader.uploadBacklogBytes()},
-                  {"uploadRate", reader.uploadRate()},
-                  {"uploading", reader.juicefsUploading()},
-                  {"staging", reader.juicefsStaging()},
-                  {"downloading", reader.juicefsDownloading()}};
+    QJsonObject a{
+        {"active", reader.isAnyActive()},     {"uploadBacklogBytes", reader.uploadBacklogBytes()},
+        {"uploadRate", reader.uploadRate()},  {"uploading", reader.juicefsUploading()},
+        {"staging", reader.juicefsStaging()}, {"downloading", reader.juicefsDownloading()}};
     if (const auto eta = reader.uploadETA())
         a.insert("uploadETA", *eta);
     return a;

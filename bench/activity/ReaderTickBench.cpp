@@ -1,7 +1,7 @@
-#include "shared/WaitForTask.h"
 #include "app/activity/StatsParser.h"
 #include "app/activity/SyncStatusReader.h"
 #include "platform/AtomicFile.h"
+#include "shared/WaitForTask.h"
 
 #include <QCoroTask>
 #include <QDir>

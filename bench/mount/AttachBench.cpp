@@ -1,8 +1,8 @@
-#include "shared/WaitForTask.h"
 #include "app/mount/EngineInstaller.h"
 #include "app/mount/MountManager.h"
 #include "app/mount/MountTable.h"
 #include "platform/UserDefaults.h"
+#include "shared/WaitForTask.h"
 
 #include <QCoroTask>
 #include <QDir>

@@ -9,4 +9,6 @@ TestHome::TestHome()
     qputenv("HOME", dir_.path().toUtf8());
 }
 
-TestHome::~TestHome() { qputenv("HOME", previousHome_); }
+TestHome::~TestHome() {
+    qputenv("HOME", previousHome_);
+}

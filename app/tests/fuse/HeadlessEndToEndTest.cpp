@@ -60,7 +60,9 @@ struct HeadlessRun {
     }
 };
 
-bool fuseAvailable() { return QFile::exists("/dev/fuse") && QFile::exists("/usr/bin/fusermount3"); }
+bool fuseAvailable() {
+    return QFile::exists("/dev/fuse") && QFile::exists("/usr/bin/fusermount3");
+}
 
 } // namespace
 
@@ -69,10 +71,11 @@ TEST(HeadlessEndToEnd, MountsEveryFilespaceAndUnmountsOnSigterm) {
         GTEST_SKIP() << "FUSE is not available on this machine (/dev/fuse or fusermount3 missing)";
     TestHome home;
     DevServer server;
-    ASSERT_TRUE(runKelvane(home.path(), {"sign-in", "--server", server.apiURL(), "--email",
-                                         DevServer::kDemoEmail},
-                           DevServer::kDemoPassword.toUtf8() + "\n")
-                    .startsWith("Signed in as"));
+    ASSERT_TRUE(
+        runKelvane(home.path(),
+                   {"sign-in", "--server", server.apiURL(), "--email", DevServer::kDemoEmail},
+                   DevServer::kDemoPassword.toUtf8() + "\n")
+            .startsWith("Signed in as"));
 
     HeadlessRun run(home.path());
     run.process.setProcessEnvironment(homeEnvironment(home.path()));
@@ -88,9 +91,8 @@ TEST(HeadlessEndToEnd, MountsEveryFilespaceAndUnmountsOnSigterm) {
         const QJsonArray filespaces = snapshot.value("filespaces").toArray();
         return snapshot.value("aggregate").toObject().value("state") == "mounted" &&
                filespaces.size() == 2 &&
-               std::all_of(filespaces.begin(), filespaces.end(), [](const QJsonValue& v) {
-                   return v["mount"]["state"] == "mounted";
-               });
+               std::all_of(filespaces.begin(), filespaces.end(),
+                           [](const QJsonValue& v) { return v["mount"]["state"] == "mounted"; });
     };
     QDeadlineTimer deadline(120'000);
     while (!bothMounted() && !deadline.hasExpired() && run.process.state() == QProcess::Running)

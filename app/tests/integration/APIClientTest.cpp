@@ -1,10 +1,11 @@
-#include "shared/WaitForTask.h"
 #include "app/api/APIClient.h"
 #include "app/api/APIError.h"
 #include "app/settings/AppSettings.h"
 #include "app/settings/Keychain.h"
 #include "app/settings/SharedConfig.h"
+#include "app/tests/support/ClientServices.h"
 #include "platform/UserDefaults.h"
+#include "shared/WaitForTask.h"
 #include "tests/support/DevServer.h"
 #include "tests/support/InMemoryCredentialStore.h"
 #include "tests/support/TestHome.h"
@@ -20,15 +21,15 @@ class APIClientTest : public ::testing::Test {
 protected:
     TestHome home;
     DevServer server;
-    UserDefaults defaults;
-    InMemoryCredentialStore store;
-    Keychain keychain{store};
-    QNetworkAccessManager network;
-    APIClient api{defaults, keychain, network};
+    ClientServices services;
+    UserDefaults& defaults = services.defaults;
+    Keychain& keychain = services.keychain;
+    QNetworkAccessManager& network = services.network;
+    APIClient& api = services.api;
 
     User signIn() {
-        return WaitForTask::run(api.login(server.apiURL(), DevServer::kDemoEmail,
-                                        DevServer::kDemoPassword));
+        return WaitForTask::run(
+            api.login(server.apiURL(), DevServer::kDemoEmail, DevServer::kDemoPassword));
     }
 
     // Runs a call that must fail and returns the description of what it threw.
@@ -92,8 +93,8 @@ TEST_F(APIClientTest, AddressIsTrimmedForTheRequestAndForStorage) {
 
 TEST_F(APIClientTest, ServerErrorsMapToTheirTexts) {
     signIn();
-    server.injectFault({.path = "/api/filespaces", .status = 404,
-                        .body = R"({"error":"No such workspace"})"});
+    server.injectFault(
+        {.path = "/api/filespaces", .status = 404, .body = R"({"error":"No such workspace"})"});
     EXPECT_EQ(failureOf(api.fetchFilespaces()), "No such workspace");
     server.injectFault({.path = "/api/filespaces", .status = 500, .body = "<html>oops</html>"});
     EXPECT_EQ(failureOf(api.fetchFilespaces()), "HTTP 500");
@@ -109,24 +110,29 @@ TEST_F(APIClientTest, MalformedSuccessBodiesAreResponseErrors) {
     signIn();
     const QString fs = "/api/filespaces";
     auto answer = [&](const QByteArray& body) {
-        server.injectFault({.path = fs, .status = 200, .body = body,
-                            .contentType = "application/json"});
+        server.injectFault(
+            {.path = fs, .status = 200, .body = body, .contentType = "application/json"});
         return failureOf(api.fetchFilespaces());
     };
     EXPECT_TRUE(answer("not json").startsWith("Response error: the data is not valid JSON"));
-    EXPECT_EQ(answer(R"({"a":1})"), "Response error: expected an array of filespaces, found an object");
+    EXPECT_EQ(answer(R"({"a":1})"),
+              "Response error: expected an array of filespaces, found an object");
     EXPECT_EQ(answer(R"([{"id":"x","name":"n","metadata_public_url":"m","volume_name":"v"}])"),
               "Response error: filespaces[0] filespace: key \"mount_name\" not found");
-    EXPECT_EQ(answer(R"([{"id":null,"name":"n","metadata_public_url":"m","volume_name":"v","mount_name":"M"}])"),
-              "Response error: filespaces[0] filespace: key \"id\": expected a string, found null");
+    EXPECT_EQ(
+        answer(
+            R"([{"id":null,"name":"n","metadata_public_url":"m","volume_name":"v","mount_name":"M"}])"),
+        "Response error: filespaces[0] filespace: key \"id\": expected a string, found null");
 
-    server.injectFault({.path = "/api/files/storage", .status = 200,
+    server.injectFault({.path = "/api/files/storage",
+                        .status = 200,
                         .body = R"({"used_bytes":"1","file_count":1,"dir_count":1})"});
     EXPECT_EQ(failureOf(api.getStorageStats()),
               "Response error: storage statistics: key \"used_bytes\": expected a 64-bit integer, "
               "found a string");
 
-    server.injectFault({.path = "/api/auth/login", .status = 200,
+    server.injectFault({.path = "/api/auth/login",
+                        .status = 200,
                         .body = R"({"user":{"id":"u","email":"e","name":"n","role":"r"}})"});
     const QString tokenMissing =
         failureOf(api.login(server.apiURL(), DevServer::kDemoEmail, DevServer::kDemoPassword));
@@ -146,7 +152,8 @@ TEST_F(APIClientTest, HugeBodyIsRefusedNotBuffered) {
         << failure.toStdString();
 
     // A body that inflates past Qt's safety limit never reaches the decoder.
-    server.injectFault({.path = "/api/filespaces", .status = 200,
+    server.injectFault({.path = "/api/filespaces",
+                        .status = 200,
                         .body = QByteArray(APIClient::kMaxBodyBytes, ' ')});
     const QString bomb = failureOf(api.fetchFilespaces());
     EXPECT_FALSE(bomb.startsWith("Response error")) << bomb.toStdString();

@@ -1,12 +1,13 @@
-#include "shared/WaitForTask.h"
+#include "app/shell/AppDelegate.h"
 #include "app/activity/SyncStatusReader.h"
 #include "app/api/APIClient.h"
 #include "app/fileprovider-domain/FileViewer.h"
 #include "app/mount/MountManager.h"
 #include "app/settings/SharedConfig.h"
-#include "app/shell/AppDelegate.h"
 #include "app/shell/AppUI.h"
+#include "app/tests/support/ClientServices.h"
 #include "platform/fileprovider/FileProviderDomainRegistry.h"
+#include "shared/WaitForTask.h"
 #include "tests/support/DevServer.h"
 #include "tests/support/InMemoryCredentialStore.h"
 #include "tests/support/TestHome.h"
@@ -17,12 +18,6 @@
 
 namespace {
 
-class NoFileViewer : public FileViewer {
-public:
-    void openFolder(const QString&) override {}
-    void selectItem(const QString&) override {}
-};
-
 class AppDelegateTest : public ::testing::Test {
 protected:
     TestHome home;
@@ -32,7 +27,7 @@ protected:
     Keychain keychain{store};
     QNetworkAccessManager network;
     FileProviderDomainRegistry domains;
-    NoFileViewer viewer;
+    RecordingViewer viewer;
     HeadlessUI ui;
     std::unique_ptr<AppDelegate> delegate;
 
@@ -42,7 +37,7 @@ protected:
     }
     void signIn() {
         WaitForTask::run(delegate->apiClient().login(server.apiURL(), DevServer::kDemoEmail,
-                                                   DevServer::kDemoPassword));
+                                                     DevServer::kDemoPassword));
     }
     DirectMountState state() { return delegate->mountManager().directMountState(); }
 };
@@ -84,7 +79,9 @@ TEST_F(AppDelegateTest, EmptyWorkspaceAndFailedEngineDownloadEndInTheirErrors) {
     build(corrupt);
     signIn();
 
-    server.injectFault({.path = "/api/filespaces", .status = 200, .body = "[]",
+    server.injectFault({.path = "/api/filespaces",
+                        .status = 200,
+                        .body = "[]",
                         .contentType = "application/json"});
     WaitForTask::run(delegate->activateStorageMode(StorageMode::directMount));
     EXPECT_EQ(state(), DirectMountState::error("No filespaces available for your account"));

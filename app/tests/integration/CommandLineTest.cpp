@@ -42,9 +42,9 @@ CliRun kelvane(const QStringList& args, const QByteArray& input = {}) {
 TEST(CommandLine, SignInPublishesEverythingAndStatusShowsTheWorkspace) {
     TestHome home;
     DevServer server;
-    const CliRun signIn = kelvane({"sign-in", "--server", server.apiURL(), "--email",
-                                DevServer::kDemoEmail},
-                               DevServer::kDemoPassword.toUtf8() + "\n");
+    const CliRun signIn =
+        kelvane({"sign-in", "--server", server.apiURL(), "--email", DevServer::kDemoEmail},
+                DevServer::kDemoPassword.toUtf8() + "\n");
     ASSERT_EQ(signIn.exitCode, 0) << signIn.err.toStdString();
     EXPECT_EQ(signIn.out, "Signed in as Demo User <demo@kelvane.test>\n");
     EXPECT_FALSE(signIn.err.contains(DevServer::kDemoPassword));
@@ -75,22 +75,23 @@ TEST(CommandLine, SignInPublishesEverythingAndStatusShowsTheWorkspace) {
     const CliRun signOut = kelvane({"sign-out"});
     EXPECT_EQ(signOut.exitCode, 0);
     EXPECT_EQ(kelvane({"status"}).out, "Kelvane is not running.\nNot signed in.\n");
-    EXPECT_FALSE(SharedConfigPayload::load(SharedConfigFiles::fileFor(Identifiers::kFinderSync))
-                     ->token);
+    EXPECT_FALSE(
+        SharedConfigPayload::load(SharedConfigFiles::fileFor(Identifiers::kFinderSync))->token);
 }
 
 TEST(CommandLine, FailedSignInsPrintTheErrorAndStoreNothing) {
     TestHome home;
     DevServer server;
-    const CliRun wrong = kelvane({"sign-in", "--server", server.apiURL(), "--email",
-                               DevServer::kDemoEmail},
-                              "not-the-password\n");
+    const CliRun wrong =
+        kelvane({"sign-in", "--server", server.apiURL(), "--email", DevServer::kDemoEmail},
+                "not-the-password\n");
     EXPECT_EQ(wrong.exitCode, 1);
     EXPECT_EQ(wrong.err, "Invalid credentials\n");
     EXPECT_TRUE(wrong.out.isEmpty());
     EXPECT_FALSE(QFile::exists(Paths::credentialsFile()));
 
-    const CliRun badURL = kelvane({"sign-in", "--server", "ws.example.com", "--email", "a@b"}, "x\n");
+    const CliRun badURL =
+        kelvane({"sign-in", "--server", "ws.example.com", "--email", "a@b"}, "x\n");
     EXPECT_EQ(badURL.exitCode, 1);
     EXPECT_EQ(badURL.err, "Invalid API URL\n");
 

@@ -4,6 +4,7 @@
 #include "app/fileprovider-domain/FileViewer.h"
 #include "app/settings/Keychain.h"
 #include "app/tests/activity/WaitUntil.h"
+#include "app/tests/support/ClientServices.h"
 #include "platform/UserDefaults.h"
 #include "platform/fileprovider/FileProviderDomainRegistry.h"
 #include "shared/InvalidationToken.h"
@@ -18,11 +19,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-struct NoViewer : FileViewer {
-    void openFolder(const QString&) override {}
-    void selectItem(const QString&) override {}
-};
 
 // The real listener against the real dev server, refreshing a real file-provider manager in
 // a temporary home.
@@ -49,13 +45,11 @@ protected:
 
     TestHome home;
     DevServer server;
-    UserDefaults defaults;
-    InMemoryCredentialStore store;
-    Keychain keychain{store};
-    QNetworkAccessManager network;
-    APIClient api{defaults, keychain, network};
+    ClientServices services;
+    Keychain& keychain = services.keychain;
+    APIClient& api = services.api;
     FileProviderDomainRegistry registry;
-    NoViewer viewer;
+    RecordingViewer viewer;
     FileProviderManager fileProvider{registry, viewer};
     int refreshes = 0, opened = 0, closed = 0, changes = 0;
 };
@@ -188,11 +182,8 @@ TEST_F(SyncListenerTest, WithoutTokenOrAddressNothingStartsOrRetries) {
 
 TEST(SyncListenerAddress, BaseWithOrWithoutTrailingSlashGivesOneEventsAddress) {
     TestHome home;
-    UserDefaults defaults;
-    InMemoryCredentialStore store;
-    Keychain keychain{store};
-    QNetworkAccessManager network;
-    APIClient api{defaults, keychain, network};
+    ClientServices services;
+    APIClient& api = services.api;
     api.setBaseURL(QUrl("http://127.0.0.1:9/api/"));
     const QUrl withSlash = api.resolvedURL("events");
     api.setBaseURL(QUrl("http://127.0.0.1:9/api"));

@@ -2,6 +2,7 @@
 #include "app/api/APIError.h"
 #include "app/settings/AppSettings.h"
 #include "app/settings/Keychain.h"
+#include "app/tests/support/ClientServices.h"
 #include "platform/UserDefaults.h"
 #include "tests/support/InMemoryCredentialStore.h"
 #include "tests/support/TestHome.h"
@@ -11,13 +12,7 @@
 
 namespace {
 
-struct Client {
-    UserDefaults defaults;
-    InMemoryCredentialStore store;
-    Keychain keychain{store};
-    QNetworkAccessManager network;
-    APIClient api{defaults, keychain, network};
-};
+using Client = ClientServices;
 
 } // namespace
 

@@ -35,12 +35,12 @@ TEST(AppSettings, MissingKeysDefaultAndStoredModeIsNeverReadBack) {
 TEST(AppSettings, AnyTypeErrorAbandonsTheWholeRecord) {
     TestHome home;
     const AppSettings defaults;
-    for (const char* bad : {R"({"apiURL":"http://h","appearance":"sepia"})",
-                            R"({"apiURL":"http://h","cacheSizeMB":"10"})",
-                            R"({"apiURL":"http://h","cacheSizeMB":1.5})",
-                            R"({"apiURL":"http://h","launchAtLogin":"no"})",
-                            R"({"apiURL":"http://h","storageMode":7})", R"(["apiURL"])",
-                            "not json"})
+    for (const char* bad :
+         {R"({"apiURL":"http://h","appearance":"sepia"})",
+          R"({"apiURL":"http://h","cacheSizeMB":"10"})",
+          R"({"apiURL":"http://h","cacheSizeMB":1.5})",
+          R"({"apiURL":"http://h","launchAtLogin":"no"})",
+          R"({"apiURL":"http://h","storageMode":7})", R"(["apiURL"])", "not json"})
         EXPECT_EQ(AppSettings::decode(bad), defaults) << bad;
 }
 

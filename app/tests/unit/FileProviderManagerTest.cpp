@@ -1,12 +1,13 @@
-#include "shared/WaitForTask.h"
 #include "app/fileprovider-domain/FileProviderManager.h"
 #include "app/fileprovider-domain/FileViewer.h"
 #include "app/tests/activity/WaitUntil.h"
+#include "app/tests/support/ClientServices.h"
 #include "platform/Paths.h"
 #include "platform/fileprovider/FileProviderDomainRegistry.h"
 #include "platform/fileprovider/FileProviderError.h"
 #include "platform/fileprovider/FileProviderItemIdentifier.h"
 #include "shared/InvalidationToken.h"
+#include "shared/WaitForTask.h"
 #include "tests/support/TestHome.h"
 
 #include <QCoroTask>
@@ -18,12 +19,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-struct RecordingViewer : FileViewer {
-    void openFolder(const QString& path) override { calls.append("open " + path); }
-    void selectItem(const QString& path) override { calls.append("select " + path); }
-    QStringList calls;
-};
 
 // The real registry, with counted calls and an addDomain that can be told to fail (before or
 // after it has done its work).

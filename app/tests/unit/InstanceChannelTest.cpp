@@ -3,9 +3,9 @@
 #include "tests/support/TestHome.h"
 
 #include <QCoreApplication>
-#include <QFutureWatcher>
 #include <QDir>
 #include <QFile>
+#include <QFutureWatcher>
 #include <QtConcurrent>
 #include <gtest/gtest.h>
 

@@ -81,5 +81,6 @@ TEST(SharedConfig, CorruptFirstFileIsSkippedThenReplaced) {
     ASSERT_TRUE(AtomicFile::write(files[0], "garbage"));
     ASSERT_TRUE(AtomicFile::write(files[1], "garbage"));
     SharedConfig::publish(std::nullopt, std::nullopt, QString("/n"), std::nullopt);
-    EXPECT_EQ(*SharedConfigPayload::load(files[1]), (SharedConfigPayload{{}, {}, QString("/n"), {}}));
+    EXPECT_EQ(*SharedConfigPayload::load(files[1]),
+              (SharedConfigPayload{{}, {}, QString("/n"), {}}));
 }

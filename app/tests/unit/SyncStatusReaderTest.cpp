@@ -1,8 +1,8 @@
-#include "shared/WaitForTask.h"
 #include "app/activity/SyncStatusReader.h"
 #include "app/tests/activity/ManualClock.h"
 #include "app/tests/activity/WaitUntil.h"
 #include "platform/AtomicFile.h"
+#include "shared/WaitForTask.h"
 #include "tests/support/TestHome.h"
 
 #include <QCoroTask>

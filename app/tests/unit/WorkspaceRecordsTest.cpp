@@ -8,7 +8,9 @@
 
 namespace {
 
-QJsonObject obj(const char* json) { return JsonReader::parseObject(json); }
+QJsonObject obj(const char* json) {
+    return JsonReader::parseObject(json);
+}
 
 const char* kTeam =
     R"({"id":"fs-1","name":"Team","metadata_public_url":"file:///d","volume_name":"team","mount_name":"Team","extra":true})";
@@ -60,9 +62,9 @@ TEST(WorkspaceRecords, StorageStatsAreSixtyFourBit) {
         obj(R"({"used_bytes":5000000000123,"file_count":3,"dir_count":2})"));
     EXPECT_EQ(s.usedBytes, 5000000000123LL);
     EXPECT_EQ(StorageStatsResponse::fromJson(s.toJson()), s);
-    EXPECT_THROW(StorageStatsResponse::fromJson(
-                     obj(R"({"used_bytes":"5","file_count":3,"dir_count":2})")),
-                 DecodingError);
+    EXPECT_THROW(
+        StorageStatsResponse::fromJson(obj(R"({"used_bytes":"5","file_count":3,"dir_count":2})")),
+        DecodingError);
     EXPECT_THROW(StorageStatsResponse::fromJson(obj(R"({"used_bytes":5,"file_count":3})")),
                  DecodingError);
 }

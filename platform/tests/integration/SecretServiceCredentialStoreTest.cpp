@@ -1,6 +1,6 @@
+#include "platform/SecretServiceCredentialStore.h"
 #include "platform/CredentialStore.h"
 #include "platform/Paths.h"
-#include "platform/SecretServiceCredentialStore.h"
 #include "tests/support/TestHome.h"
 
 #include <QDeadlineTimer>

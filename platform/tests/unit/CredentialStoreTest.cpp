@@ -1,5 +1,5 @@
-#include "platform/AtomicFile.h"
 #include "platform/CredentialStore.h"
+#include "platform/AtomicFile.h"
 #include "platform/FileCredentialStore.h"
 #include "platform/Paths.h"
 #include "tests/support/FileMode.h"
@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
-
 
 TEST(FileCredentialStore, KeepsOneOwnerOnlyItemPerServiceAndAccount) {
     TestHome home;

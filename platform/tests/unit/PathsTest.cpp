@@ -13,7 +13,8 @@ TEST(Paths, EveryPathFollowsTheHomeFolder) {
     EXPECT_EQ(Paths::extensionSupportDir("com.30814qv.kelvane.findersync"),
               h + "/.var/app/com.30814qv.kelvane.findersync/data/Kelvane");
     EXPECT_EQ(Paths::juicefsLogFile(), h + "/.juicefs/juicefs.log");
-    EXPECT_EQ(Paths::fileProviderDomainsFile(), h + "/.local/share/kelvane/fileprovider/domains.json");
+    EXPECT_EQ(Paths::fileProviderDomainsFile(),
+              h + "/.local/share/kelvane/fileprovider/domains.json");
     EXPECT_EQ(Paths::cloudStorageRoot(), h + "/.local/share/kelvane/CloudStorage/Kelvane");
     EXPECT_EQ(Paths::autostartEntry(), h + "/.config/autostart/kelvane.desktop");
 

@@ -25,12 +25,15 @@ TEST(JsonReader, KeepsSixtyFourBitIntegersExact) {
 }
 
 TEST(JsonReader, MessagesNameTheKeyAndTheProblem) {
-    const JsonReader r(JsonReader::parseObject(
-                           R"({"s": 1, "n": null, "f": 1.5, "huge": 1e30, "m": {"a": 2}, "l": ["x", false]})"),
-                       "record");
+    const JsonReader r(
+        JsonReader::parseObject(
+            R"({"s": 1, "n": null, "f": 1.5, "huge": 1e30, "m": {"a": 2}, "l": ["x", false]})"),
+        "record");
     EXPECT_EQ(failureOf([&] { r.string("missing"); }), "record: key \"missing\" not found");
-    EXPECT_EQ(failureOf([&] { r.string("s"); }), "record: key \"s\": expected a string, found a number");
-    EXPECT_EQ(failureOf([&] { r.string("n"); }), "record: key \"n\": expected a string, found null");
+    EXPECT_EQ(failureOf([&] { r.string("s"); }),
+              "record: key \"s\": expected a string, found a number");
+    EXPECT_EQ(failureOf([&] { r.string("n"); }),
+              "record: key \"n\": expected a string, found null");
     EXPECT_NE(failureOf([&] { r.int64("f"); }), "");
     EXPECT_NE(failureOf([&] { r.int64("huge"); }), "");
     EXPECT_EQ(failureOf([&] { r.optionalStringMap("m"); }),
@@ -39,6 +42,9 @@ TEST(JsonReader, MessagesNameTheKeyAndTheProblem) {
               "record: key \"l[1]\": expected a string, found a boolean");
     EXPECT_FALSE(r.optionalString("n"));
     EXPECT_FALSE(r.optionalInt64("absent"));
-    EXPECT_TRUE(failureOf([] { JsonReader::parseObject("<html>"); }).startsWith("the data is not valid JSON"));
-    EXPECT_EQ(failureOf([] { JsonReader::parseObject("[1]"); }), "expected a JSON object at the top level");
+    EXPECT_TRUE(failureOf([] {
+                    JsonReader::parseObject("<html>");
+                }).startsWith("the data is not valid JSON"));
+    EXPECT_EQ(failureOf([] { JsonReader::parseObject("[1]"); }),
+              "expected a JSON object at the top level");
 }

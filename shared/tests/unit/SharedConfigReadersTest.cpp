@@ -58,7 +58,8 @@ TEST(FinderSyncConfig, ExpandsTildesAndFallsBackToTheHomeFolder) {
     TestHome home;
     EXPECT_EQ(FinderSyncConfig::mountBase(home.file("missing.json")), home.path() + "/Kelvane");
 
-    QString file = writeConfig(home, R"({"mountBase":"~/Drives","mountPaths":["~","~/Drives/Team","/abs"]})");
+    QString file =
+        writeConfig(home, R"({"mountBase":"~/Drives","mountPaths":["~","~/Drives/Team","/abs"]})");
     EXPECT_EQ(FinderSyncConfig::mountBase(file), home.path() + "/Drives");
     EXPECT_EQ(FinderSyncConfig::mountPaths(file),
               (QStringList{home.path(), home.path() + "/Drives/Team", "/abs"}));

@@ -1,7 +1,7 @@
 #include <QCoreApplication>
 #include <benchmark/benchmark.h>
 
-// Mounting and the coroutines behind it need a Qt event loop.
+// Benchmarks of Qt components need an application object and its event loop.
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
