@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace Paths {
@@ -49,8 +50,10 @@ QString autostartEntry() {
 QString runtimeDir() {
     // Keyed by the home folder so two test homes (or users) never share a socket.
     const QByteArray key = QCryptographicHash::hash(home().toUtf8(), QCryptographicHash::Sha256);
-    QString base = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (base.isEmpty())
+    // Read the variable directly: QStandardPaths warns on every call when it is unset, which
+    // is the normal case on servers and in CI.
+    QString base = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (base.isEmpty() || !QFileInfo(base).isDir())
         base = QDir::tempPath();
     return base + "/kelvane-" + QString::fromLatin1(key.toHex().left(16));
 }

@@ -2,6 +2,7 @@
 
 #include "shared/KelvaneError.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QMap>
@@ -45,3 +46,16 @@ private:
 
 // Describes a JSON value's type for messages ("a string", "null", ...).
 QString jsonTypeName(const QJsonValue& value);
+
+// The record T::fromJson makes of a whole file, or nothing when the file cannot be read or
+// decoded: for files another program writes, which may be missing or half-formed.
+template <typename T> std::optional<T> loadJsonFile(const QString& file) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    try {
+        return T::fromJson(f.readAll());
+    } catch (const DecodingError&) {
+        return std::nullopt;
+    }
+}

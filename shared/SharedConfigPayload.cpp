@@ -28,14 +28,7 @@ SharedConfigPayload SharedConfigPayload::fromJson(const QByteArray& bytes) {
 }
 
 std::optional<SharedConfigPayload> SharedConfigPayload::load(const QString& file) {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    try {
-        return fromJson(f.readAll());
-    } catch (const DecodingError&) {
-        return std::nullopt;
-    }
+    return loadJsonFile<SharedConfigPayload>(file);
 }
 
 namespace SharedConfigFiles {

@@ -62,14 +62,7 @@ SyncStatus SyncStatus::fromJson(const QByteArray& bytes) {
 }
 
 std::optional<SyncStatus> SyncStatus::load(const QString& file) {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    try {
-        return fromJson(f.readAll());
-    } catch (const DecodingError&) {
-        return std::nullopt;
-    }
+    return loadJsonFile<SyncStatus>(file);
 }
 
 QString SyncStatus::ledgerFile() {

@@ -89,8 +89,13 @@ void SyncListener::stop() {
     if (reply_) {
         reply_->disconnect(this);
         reply_->abort();
-        reply_->deleteLater();
     }
+    releaseConnection();
+}
+
+void SyncListener::releaseConnection() {
+    if (reply_)
+        reply_->deleteLater();
     if (network_)
         network_->deleteLater();
     reply_.clear();
@@ -109,12 +114,7 @@ void SyncListener::onFinished() {
     if (!reply_)
         return;
     onReadyRead();
-    reply_->deleteLater();
-    if (network_)
-        network_->deleteLater();
-    reply_.clear();
-    network_.clear();
-    decoder_.reset();
+    releaseConnection();
     scheduleReconnect();
     emit streamClosed();
 }

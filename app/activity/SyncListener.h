@@ -50,6 +50,8 @@ signals:
 private:
     void handleEvent(const QString& line);
     void scheduleReconnect();
+    // Drops the stream's reply and network manager (later, off their own signals).
+    void releaseConnection();
     void onReadyRead();
     void onFinished();
     void onRefresh(bool debounced);

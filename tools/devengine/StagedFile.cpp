@@ -13,14 +13,7 @@
 
 namespace {
 
-struct Descriptor {
-    int fd;
-    explicit Descriptor(int value) : fd(value) {}
-    ~Descriptor() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
+using FileIo::Descriptor;
 
 } // namespace
 

@@ -17,14 +17,7 @@ namespace {
 
 constexpr std::size_t kCopyChunk = 256 * 1024;
 
-struct Descriptor {
-    int fd;
-    explicit Descriptor(int value) : fd(value) {}
-    ~Descriptor() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
+using FileIo::Descriptor;
 
 bool newer(const timespec& a, const timespec& b) {
     return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
