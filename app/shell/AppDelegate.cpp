@@ -99,6 +99,12 @@ void AppDelegate::didLogin() {
     activateStorageMode(settings().storageMode);
 }
 
+void AppDelegate::didLoginElsewhere() {
+    if (const auto apiURL = services_.defaults.string(DefaultsKeys::kApiURL))
+        apiClient_->setBaseURL(APIClient::parseServerURL(*apiURL));
+    restoreSession();
+}
+
 QCoro::Task<> AppDelegate::activateStorageMode(StorageMode mode) {
     if (mode == StorageMode::fileprovider)
         co_await activateFileProvider();

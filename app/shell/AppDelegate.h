@@ -30,8 +30,11 @@ public:
     QCoro::Task<> activateStorageMode(StorageMode mode);
     // The settings window's save.
     void settingsSaved(const AppSettings& newSettings);
-    // A sign-in happened (here or in another `kelvane` process).
+    // A sign-in happened in this process.
     void didLogin();
+    // A sign-in made by another `kelvane` process: take its server address and user, then
+    // activate as after any sign-in.
+    void didLoginElsewhere();
     // Unmounts every drive in direct-mount mode; awaited before the process quits.
     QCoro::Task<> applicationWillTerminate();
 

@@ -22,7 +22,7 @@ QJsonObject answer(AppDelegate& delegate, const QJsonObject& request) {
     if (command == QLatin1String("status"))
         return StatusSnapshot::build(delegate);
     if (command == QLatin1String("didLogin")) {
-        delegate.didLogin();
+        delegate.didLoginElsewhere();
         return {{"ok", true}};
     }
     if (command == QLatin1String("ping"))

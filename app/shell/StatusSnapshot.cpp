@@ -89,7 +89,10 @@ QString renderText(const QJsonObject& snapshot) {
     else
         out << "Signed in as " << user.value("name").toString() << " <"
             << user.value("email").toString() << ">\n";
-    out << "Drives: " << describe(snapshot.value("aggregate").toObject()) << "\n";
+    // The aggregate's path is just one of the drives; each drive's line below has its own.
+    QJsonObject aggregate = snapshot.value("aggregate").toObject();
+    aggregate.remove("path");
+    out << "Drives: " << describe(aggregate) << "\n";
     for (const QJsonValue& v : snapshot.value("filespaces").toArray())
         out << "  " << v["name"].toString() << ": " << describe(v["mount"].toObject()) << "\n";
     const QJsonObject a = snapshot.value("activity").toObject();

@@ -31,9 +31,16 @@ protected:
     HeadlessUI ui;
     std::unique_ptr<AppDelegate> delegate;
 
+    // No FUSE for these tests: activation runs to the mount step, which then fails fast.
     void build(EngineSource engine = EngineSource::pinned()) {
+        MountOptions noFuse;
+        noFuse.fuseDevice = home.file("no-such-fuse-device");
         delegate = std::make_unique<AppDelegate>(
-            AppServices{defaults, keychain, network, domains, viewer, engine}, ui);
+            AppServices{defaults, keychain, network, domains, viewer, engine, noFuse}, ui);
+    }
+    void TearDown() override {
+        if (delegate)
+            WaitForTask::run(delegate->applicationWillTerminate());
     }
     void signIn() {
         WaitForTask::run(delegate->apiClient().login(server.apiURL(), DevServer::kDemoEmail,
@@ -96,4 +103,22 @@ TEST_F(AppDelegateTest, EmptyWorkspaceAndFailedEngineDownloadEndInTheirErrors) {
         << state().message().toStdString();
     EXPECT_TRUE(delegate->mountManager().filespaces().isEmpty());
     EXPECT_FALSE(SharedConfig::current().mountPaths) << "nothing published before mounting";
+}
+
+TEST_F(AppDelegateTest, SignInFromAnotherProcessBringsItsServerAndUser) {
+    build();
+    delegate->applicationDidFinishLaunching();
+    EXPECT_FALSE(delegate->apiClient().currentUser());
+
+    // Another `kelvane` signs in: it leaves the address and the token behind.
+    keychain.save(Keychain::kTokenKey, server.demoToken());
+    defaults.setValue(DefaultsKeys::kApiURL, server.apiURL());
+    QSignalSpy restored(delegate.get(), &AppDelegate::restoreFinished);
+    delegate->didLoginElsewhere();
+    ASSERT_TRUE(restored.wait(20'000));
+    ASSERT_TRUE(delegate->apiClient().currentUser());
+    EXPECT_EQ(delegate->apiClient().currentUser()->email, DevServer::kDemoEmail);
+    EXPECT_EQ(delegate->mountManager().filespaces().size(), 2);
+    EXPECT_TRUE(state().message().startsWith("FUSE is required for the Kelvane drive."))
+        << toString(state()).toStdString();
 }
