@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr int kTimeoutMs = 60'000;
 constexpr const char* kTooLargeProperty = "kelvaneBodyTooLarge";
 
 // Aborts a reply whose body grows past the limit. The flag lives on the reply: GCC 12
@@ -122,7 +121,7 @@ void APIClient::setCurrentUser(const std::optional<User>& user) {
 }
 
 QCoro::Task<QJsonValue> APIClient::perform(QNetworkRequest request, QByteArray postBody) {
-    request.setTransferTimeout(kTimeoutMs);
+    request.setTransferTimeout(int(timeout_.count()));
     QNetworkReply* reply =
         postBody.isNull() ? network_.get(request) : network_.post(request, postBody);
     std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> owner(

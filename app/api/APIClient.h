@@ -9,6 +9,7 @@
 #include <QJsonValue>
 #include <QObject>
 #include <QUrl>
+#include <chrono>
 #include <optional>
 
 class Keychain;
@@ -45,6 +46,9 @@ public:
     // throws APIError::invalidURL.
     QUrl resolvedURL(const QString& endpoint);
 
+    // Every request gives up after this long (60 s unless a test shortens it).
+    void setRequestTimeout(std::chrono::milliseconds timeout) { timeout_ = timeout; }
+
     // Parses a server address as typed; nothing when it is not an http(s) URL with a host.
     static std::optional<QUrl> parseServerURL(const QString& text);
 
@@ -59,6 +63,7 @@ private:
     UserDefaults& defaults_;
     Keychain& keychain_;
     QNetworkAccessManager& network_;
+    std::chrono::milliseconds timeout_{60'000};
     std::optional<QUrl> baseURL_;
     std::optional<User> currentUser_;
 };

@@ -168,6 +168,10 @@ TEST_F(APIClientTest, TransportFailuresCarryThePlatformText) {
     EXPECT_NE(cut, "<no failure>");
     EXPECT_FALSE(cut.startsWith("Response error"));
 
+    api.setRequestTimeout(std::chrono::milliseconds(300));
+    server.injectFault({.path = "/api/auth/me", .delayMs = 5'000, .count = 2});
+    EXPECT_EQ(failureOf(api.fetchMe()), "The request timed out.");
+
     server.stop();
     EXPECT_EQ(failureOf(api.fetchMe()), "Connection refused");
     // The session stays as it was after a failure other than 401.
