@@ -10,7 +10,7 @@ BUILD_DIR=$build "$root/scripts/build.sh"
 demo=$build/demo
 mkdir -p "$demo/home" "$demo/server"
 export HOME=$demo/home
-kelvane=$build/app/kelvane
+kelvane=$build/Kelvane/bin/kelvane
 server_log=$demo/server.log
 
 "$build/tools/devserver/kelvane-devserver" --demo --data "$demo/server" --port "${KELVANE_DEMO_PORT:-0}" \
