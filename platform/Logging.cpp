@@ -3,13 +3,6 @@
 #include <cstdio>
 
 Q_LOGGING_CATEGORY(lcPlatform, "com.30814qv.kelvane.platform")
-Q_LOGGING_CATEGORY(lcApi, "com.30814qv.kelvane.api")
-Q_LOGGING_CATEGORY(lcSettings, "com.30814qv.kelvane.settings")
-Q_LOGGING_CATEGORY(lcMount, "com.30814qv.kelvane.mount")
-Q_LOGGING_CATEGORY(lcImport, "com.30814qv.kelvane.import")
-Q_LOGGING_CATEGORY(lcActivity, "com.30814qv.kelvane.activity")
-Q_LOGGING_CATEGORY(lcShell, "com.30814qv.kelvane.shell")
-Q_LOGGING_CATEGORY(lcFileProviderDomain, "com.30814qv.kelvane.fileprovider-domain")
 
 namespace Logging {
 

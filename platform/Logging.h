@@ -2,15 +2,9 @@
 
 #include <QLoggingCategory>
 
-// One category per module, named subsystem + "." + category.
+// The platform layer's category; every other module declares its own beside its code, named
+// subsystem + "." + category (com.30814qv.kelvane.mount, …).
 Q_DECLARE_LOGGING_CATEGORY(lcPlatform)
-Q_DECLARE_LOGGING_CATEGORY(lcApi)
-Q_DECLARE_LOGGING_CATEGORY(lcSettings)
-Q_DECLARE_LOGGING_CATEGORY(lcMount)
-Q_DECLARE_LOGGING_CATEGORY(lcImport)
-Q_DECLARE_LOGGING_CATEGORY(lcActivity)
-Q_DECLARE_LOGGING_CATEGORY(lcShell)
-Q_DECLARE_LOGGING_CATEGORY(lcFileProviderDomain)
 
 namespace Logging {
 // Routes Qt messages to standard error with the category name in front.

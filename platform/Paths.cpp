@@ -58,6 +58,22 @@ QString runtimeDir() {
     return base + "/kelvane-" + QString::fromLatin1(key.toHex().left(16));
 }
 
+QString engineBinary() {
+    return home() + "/.kelvane/bin/juicefs";
+}
+
+QString engineMarker() {
+    return home() + "/.kelvane/bin/juicefs.installed";
+}
+
+QString defaultMountBase() {
+    return home() + "/Kelvane";
+}
+
+QString defaultCacheDir() {
+    return home() + "/.kelvane/cache";
+}
+
 QString desktopDir() {
     return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
 }

@@ -18,5 +18,11 @@ QString cloudStorageRoot();
 QString autostartEntry();
 QString runtimeDir();
 QString desktopDir();
+// The engine the application installs for itself and the marker of the installed release.
+QString engineBinary();
+QString engineMarker();
+// The defaults of the settings: where drives are mounted and where their caches live.
+QString defaultMountBase();
+QString defaultCacheDir();
 
 } // namespace Paths

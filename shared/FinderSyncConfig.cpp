@@ -22,7 +22,7 @@ QString mountBase(const QString& file) {
     const auto config = SharedConfigPayload::load(file);
     if (config && config->mountBase && !config->mountBase->isEmpty())
         return expandTilde(*config->mountBase);
-    return Paths::home() + QStringLiteral("/Kelvane");
+    return Paths::defaultMountBase();
 }
 
 QStringList mountPaths(const QString& file) {

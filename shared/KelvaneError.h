@@ -28,3 +28,10 @@ private:
     QString text_;
     int code_;
 };
+
+// The text a user sees for any failure: the description of ours, the platform's text otherwise.
+inline QString describeError(const std::exception& error) {
+    if (const auto* known = dynamic_cast<const KelvaneError*>(&error))
+        return known->description();
+    return QString::fromUtf8(error.what());
+}

@@ -4,11 +4,24 @@
 
 #include <QFile>
 #include <QStringDecoder>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
-std::optional<StatsSample> SourceSampler::readStats(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
+std::optional<SyncStatus> SourceSampler::readLedger(const QString& ledgerFile) {
+    return SyncStatus::load(ledgerFile);
+}
+
+SourceSampler::StatsRead SourceSampler::readStats(const QString& path) {
+    // Opened by hand: the errno says whether the drive's engine still answers.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {std::nullopt, errno};
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {};
+    }
     // Virtual files report no size and may answer in pieces: read until the end, stopping one
     // byte past the limit.
     QByteArray bytes;
@@ -19,20 +32,14 @@ std::optional<StatsSample> SourceSampler::readStats(const QString& path) {
         bytes += piece;
     }
     if (bytes.size() > kMaxStatsBytes || file.error() != QFileDevice::NoError)
-        return std::nullopt;
+        return {};
     QStringDecoder decoder(QStringDecoder::Utf8);
     const QString text = decoder.decode(bytes);
     if (decoder.hasError())
-        return std::nullopt;
-    return StatsParser::parse(text);
+        return {};
+    return {StatsParser::parse(text), 0};
 }
 
-SourceSampler::Snapshot SourceSampler::read(const QString& ledgerFile,
-                                            const QStringList& statsPaths) {
-    Snapshot snapshot;
-    snapshot.ledger = SyncStatus::load(ledgerFile);
-    snapshot.stats.reserve(statsPaths.size());
-    for (const QString& path : statsPaths)
-        snapshot.stats.append(readStats(path));
-    return snapshot;
+bool SourceSampler::isDriveFailure(int openError) {
+    return openError == ENOTCONN || openError == EIO || openError == ECONNABORTED;
 }

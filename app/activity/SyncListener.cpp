@@ -2,21 +2,17 @@
 
 #include "app/api/APIClient.h"
 #include "app/fileprovider-domain/FileProviderManager.h"
+#include "shared/ConsoleLine.h"
 #include "shared/KelvaneError.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <cstdio>
 
 namespace {
 
 const QString kFileChange = QStringLiteral("file-change");
-
-void printLine(const QString& line) {
-    std::fputs(qPrintable(line + '\n'), stdout);
-    std::fflush(stdout);
-}
+const QString kTag = QStringLiteral("SyncListener");
 
 QStringView trimSpacesAndTabs(QStringView s) {
     while (!s.isEmpty() && (s.front() == ' ' || s.front() == '\t'))
@@ -52,13 +48,13 @@ void SyncListener::start() {
             QString text = base->toString();
             if (!text.endsWith('/'))
                 text += '/';
-            printLine(QStringLiteral("[SyncListener] failed to build events URL from: ") + text +
-                      QStringLiteral("events"));
+            ConsoleLine::print(kTag, QStringLiteral("failed to build events URL from: ") + text +
+                                         QStringLiteral("events"));
             return;
         }
     }
     if (!token || !url) {
-        printLine(QStringLiteral("[SyncListener] skipping start — not logged in or no baseURL"));
+        ConsoleLine::print(kTag, QStringLiteral("skipping start — not logged in or no baseURL"));
         return;
     }
 
@@ -80,8 +76,8 @@ void SyncListener::start() {
         if (reply_)
             emit streamOpened(reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt());
     });
-    printLine(QStringLiteral("[SyncListener] connected to ") + url->host() +
-              QStringLiteral("/events"));
+    ConsoleLine::print(kTag,
+                       QStringLiteral("connected to ") + url->host() + QStringLiteral("/events"));
 }
 
 void SyncListener::stop() {
@@ -130,8 +126,8 @@ void SyncListener::handleEvent(const QString& line) {
 }
 
 void SyncListener::onRefresh(bool debounced) {
-    printLine(debounced ? QStringLiteral("[SyncListener] file-change (debounced) → refresh")
-                        : QStringLiteral("[SyncListener] file-change → refresh"));
+    ConsoleLine::print(kTag, debounced ? QStringLiteral("file-change (debounced) → refresh")
+                                       : QStringLiteral("file-change → refresh"));
     fileProvider_.refresh();
 }
 

@@ -4,33 +4,66 @@
 
 #include <QCoroFuture>
 #include <QPointer>
+#include <QPromise>
 #include <QThreadPool>
-#include <QtConcurrent>
+#include <QTimer>
+#include <mutex>
 
 namespace {
 
-// Never destroyed: a read stuck in a hung FUSE daemon must not hold up the program's exit.
+// Never destroyed: a read stuck in a hung FUSE daemon must not hold up the program's exit. At
+// most one thread per source can be stuck, so the pool has room for many drives.
 QThreadPool* readerPool() {
     static QThreadPool* pool = [] {
         auto* p = new QThreadPool;
-        p->setMaxThreadCount(4);
+        p->setMaxThreadCount(64);
         return p;
     }();
     return pool;
 }
 
-QFuture<SourceSampler::Snapshot> readInBackground(QString ledgerFile, QStringList statsPaths) {
-    return QtConcurrent::run(
-        readerPool(), [ledgerFile = std::move(ledgerFile), statsPaths = std::move(statsPaths)] {
-            // A failure here must not leave the reader waiting on this round forever.
-            try {
-                return SourceSampler::read(ledgerFile, statsPaths);
-            } catch (...) {
-                SourceSampler::Snapshot nothingRead;
-                nothingRead.stats.resize(statsPaths.size());
-                return nothingRead;
-            }
-        });
+// The results of one round; late reads (past the round's limit) find it closed.
+struct Round {
+    std::mutex lock;
+    QPromise<void> done;
+    int pending = 0;
+    bool closed = false;
+    std::optional<std::optional<SyncStatus>> ledger;
+    QList<std::optional<SourceSampler::StatsRead>> stats;
+
+    explicit Round(qsizetype statsCount) : stats(statsCount) { done.start(); }
+    void settleOne() {
+        if (--pending == 0 && !closed) {
+            closed = true;
+            done.finish();
+        }
+    }
+    void close() {
+        std::lock_guard guard(lock);
+        if (closed)
+            return;
+        closed = true;
+        done.finish();
+    }
+};
+
+template <typename Read>
+void startRead(std::shared_ptr<Round> round, std::shared_ptr<std::atomic<bool>> busy, Read read) {
+    busy->store(true);
+    {
+        std::lock_guard guard(round->lock);
+        ++round->pending;
+    }
+    readerPool()->start([round, busy, read = std::move(read)] {
+        // A failure here must not leave the round waiting for this source.
+        try {
+            read(*round);
+        } catch (...) {
+        }
+        busy->store(false);
+        std::lock_guard guard(round->lock);
+        round->settleOne();
+    });
 }
 
 QString statsPathFor(QString mountPoint) {
@@ -83,13 +116,33 @@ void SyncStatusReader::setJuicefsMountPaths(const QStringList& mountPaths) {
             paths.append(statsPathFor(mount));
     }
     statsPaths_ = paths;
+    mountPoints_.clear();
+    for (const QString& mount : mountPaths) {
+        if (!mount.isEmpty())
+            mountPoints_.append(mount);
+    }
     ++pathsGeneration_;
+    lastSamples_.removeIf([&paths](const auto& entry) { return !paths.contains(entry.key()); });
     lastBlockcacheMissBytes_.removeIf(
         [&paths](const auto& entry) { return !paths.contains(entry.key()); });
     if (paths.isEmpty())
         resetJuicefsFlags();
     if (published() != before)
         emit changed();
+}
+
+std::shared_ptr<std::atomic<bool>> SyncStatusReader::busyFlag(const QString& source) {
+    auto& flag = busy_[source];
+    if (!flag)
+        flag = std::make_shared<std::atomic<bool>>(false);
+    return flag;
+}
+
+int SyncStatusReader::blockedSources() const {
+    int blocked = 0;
+    for (const auto& flag : busy_)
+        blocked += flag->load() ? 1 : 0;
+    return blocked;
 }
 
 QCoro::Task<> SyncStatusReader::tick() {
@@ -100,14 +153,71 @@ QCoro::Task<> SyncStatusReader::tick() {
     tickRunning_ = true;
     QPointer<SyncStatusReader> self(this);
     const quint64 generation = pathsGeneration_;
-    const SourceSampler::Snapshot snapshot = co_await readInBackground(ledgerPath(), statsPaths_);
+    const QStringList paths = statsPaths_;
+    const QStringList mountPoints = mountPoints_;
+    auto round = std::make_shared<Round>(paths.size());
+    {
+        std::lock_guard guard(round->lock);
+        ++round->pending; // held until every read has been started
+    }
+    if (auto flag = busyFlag(QString()); !flag->load())
+        startRead(round, flag, [ledger = ledgerPath()](Round& r) {
+            auto status = SourceSampler::readLedger(ledger);
+            std::lock_guard guard(r.lock);
+            r.ledger = std::move(status);
+        });
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        auto flag = busyFlag(paths.at(i));
+        if (flag->load())
+            continue; // still stuck in its previous read
+        startRead(round, flag, [path = paths.at(i), i](Round& r) {
+            auto read = SourceSampler::readStats(path);
+            std::lock_guard guard(r.lock);
+            r.stats[i] = std::move(read);
+        });
+    }
+    {
+        std::lock_guard guard(round->lock);
+        round->settleOne();
+    }
+    QObject limit;
+    QTimer::singleShot(options_.readLimit, &limit, [round] { round->close(); });
+    QFuture<void> answered = round->done.future();
+    co_await answered;
     if (!self)
         co_return;
     tickRunning_ = false;
+    std::optional<std::optional<SyncStatus>> ledger;
+    QList<std::optional<SourceSampler::StatsRead>> reads;
+    {
+        std::lock_guard guard(round->lock);
+        ledger = round->ledger;
+        reads = round->stats;
+    }
     const Published before = published();
-    applyLedger(snapshot.ledger);
-    if (generation == pathsGeneration_)
-        applyStats(snapshot.stats);
+    if (ledger)
+        applyLedger(*ledger);
+    if (generation == pathsGeneration_) {
+        QList<std::optional<StatsSample>> samples;
+        for (qsizetype i = 0; i < paths.size(); ++i) {
+            const auto& read = reads.at(i);
+            if (!read || SourceSampler::isDriveFailure(read->openError))
+                emit mountUnreachable(mountPoints.at(i));
+            if (read && read->sample)
+                lastSamples_.insert(paths.at(i), *read->sample);
+            else if (read)
+                lastSamples_.remove(paths.at(i));
+            // A source that has not answered keeps its last values.
+            std::optional<StatsSample> sample;
+            if (read)
+                sample = read->sample;
+            else if (const auto last = lastSamples_.constFind(paths.at(i));
+                     last != lastSamples_.cend())
+                sample = *last;
+            samples.append(sample);
+        }
+        applyStats(samples);
+    }
     if (published() != before)
         emit changed();
     emit tickFinished();

@@ -9,12 +9,15 @@
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
+#include <atomic>
 #include <functional>
+#include <memory>
 
 // Tells the user interface whether the drive is busy and how far uploads have got. Twice a
 // second it reads the extension's sync-status ledger and the .stats file of each watched
-// JuiceFS mount; the reads run on a worker (a hung FUSE daemon must not freeze the tray) and
-// every published value changes on the main thread.
+// JuiceFS mount. Each source is read on a worker with its own time limit: one that has not
+// answered is skipped (its last values stand) while the others go on being read, and no second
+// read of it starts while the first is stuck. Every published value changes on the main thread.
 class SyncStatusReader : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool juicefsActive READ juicefsActive NOTIFY changed)
@@ -34,6 +37,8 @@ public:
         Clock clock;
         // The extension's ledger when empty.
         QString ledgerFile;
+        // How long a round waits for its sources.
+        std::chrono::milliseconds readLimit = std::chrono::milliseconds(400);
     };
 
     static constexpr int kDownloadHoldTicks = 4;
@@ -66,12 +71,17 @@ public:
 
     const QStringList& juicefsStatsPaths() const { return statsPaths_; }
     bool isTickRunning() const { return tickRunning_; }
+    // Sources whose last read has not come back yet.
+    int blockedSources() const;
 
 signals:
     // Any published value changed; emitted at most once per tick.
     void changed();
     // A sampling round has been applied (or skipped because one was still running).
     void tickFinished();
+    // A watched mount's stats could not be read because the drive no longer answers (or its
+    // read is stuck): its engine may have died.
+    void mountUnreachable(const QString& mountPoint);
 
 private:
     struct Published {
@@ -86,6 +96,7 @@ private:
     QString ledgerPath() const;
     void applyLedger(const std::optional<SyncStatus>& ledger);
     void applyStats(const QList<std::optional<StatsSample>>& samples);
+    std::shared_ptr<std::atomic<bool>> busyFlag(const QString& source);
     void resetJuicefsFlags();
     bool updateDownloadHold(bool missBytesGrew);
 
@@ -102,6 +113,9 @@ private:
     bool juicefsDownloading_ = false;
     UploadBurstModel burst_;
     QStringList statsPaths_;
+    QStringList mountPoints_;
+    QHash<QString, std::shared_ptr<std::atomic<bool>>> busy_;
+    QHash<QString, StatsSample> lastSamples_;
     QHash<QString, qint64> lastBlockcacheMissBytes_;
     int downloadActiveTicks_ = 0;
 };

@@ -71,7 +71,7 @@ int run(const QStringList& arguments) {
     if (command == QLatin1String("status"))
         return status(rest);
     if (command == QLatin1String("--headless"))
-        return HeadlessApp::run();
+        return HeadlessApp::run({rest.contains(QStringLiteral("--file-provider"))});
     if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
         std::fputs(kUsage, stdout);
         return 0;

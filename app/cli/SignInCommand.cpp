@@ -1,16 +1,23 @@
 #include "app/cli/SignInCommand.h"
 
+#include "app/api/ConnectionAdvice.h"
 #include "app/cli/CliServices.h"
 #include "app/settings/AppSettings.h"
 #include "app/shell/InstanceChannel.h"
 #include "shared/KelvaneError.h"
 
 #include <QTextStream>
+#include <QTimer>
+#include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <string>
 #include <termios.h>
 #include <unistd.h>
+
+namespace {
+constexpr std::chrono::seconds kWaitingNotice{2};
+} // namespace
 
 SignInCommand::SignInCommand(CliServices& services) : services_(services) {}
 
@@ -37,6 +44,13 @@ QString SignInCommand::readPassword() {
 }
 
 QCoro::Task<int> SignInCommand::signIn(QString server, QString email, QString password) {
+    // A server that takes its time gets a word, so the terminal does not look stuck.
+    QTimer waiting;
+    waiting.setSingleShot(true);
+    QObject::connect(&waiting, &QTimer::timeout, [server] {
+        QTextStream(stderr) << "Waiting for " << server.trimmed() << " to answer…" << Qt::endl;
+    });
+    waiting.start(kWaitingNotice);
     try {
         const User user = co_await services_.api.login(server, email, password);
         // The settings window saves the address it signed in with; do the same.
@@ -48,7 +62,10 @@ QCoro::Task<int> SignInCommand::signIn(QString server, QString email, QString pa
         InstanceChannel::ask({{"command", "didLogin"}});
         co_return 0;
     } catch (const KelvaneError& e) {
-        QTextStream(stderr) << e.description() << "\n";
+        QTextStream err(stderr);
+        err << e.description() << "\n";
+        if (const auto advice = ConnectionAdvice::forFailure(e.description()))
+            err << *advice << "\n";
         co_return 1;
     }
 }
@@ -56,6 +73,8 @@ QCoro::Task<int> SignInCommand::signIn(QString server, QString email, QString pa
 int SignInCommand::signOut() {
     const bool wasSignedIn = services_.api.isLoggedIn();
     services_.api.logout();
+    // The running instance signs out too; its drives stay mounted until it quits.
+    InstanceChannel::ask({{"command", "didLogout"}});
     QTextStream(stdout) << (wasSignedIn ? "Signed out.\n" : "Not signed in.\n");
     return 0;
 }

@@ -15,6 +15,8 @@ StatusCommand::StatusCommand(CliServices& services) : services_(services) {}
 
 QCoro::Task<QJsonObject> StatusCommand::collect() {
     APIClient& api = services_.api;
+    // Nobody waits a minute for a status line: a server this slow counts as unreachable.
+    api.setRequestTimeout(std::chrono::seconds(10));
     const AppSettings settings = AppSettings::load(services_.defaults);
     QJsonObject report{{"signedIn", api.isLoggedIn()},
                        {"server", services_.defaults.string(DefaultsKeys::kApiURL).value_or("")},

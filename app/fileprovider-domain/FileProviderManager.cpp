@@ -1,27 +1,19 @@
 #include "app/fileprovider-domain/FileProviderManager.h"
 
-#include "app/fileprovider-domain/FileViewer.h"
+#include "platform/FileViewer.h"
 #include "platform/fileprovider/FileProviderDomainService.h"
 #include "platform/fileprovider/FileProviderError.h"
 #include "platform/fileprovider/FileProviderItemIdentifier.h"
+#include "shared/ConsoleLine.h"
 #include "shared/InvalidationToken.h"
+#include "shared/KelvaneError.h"
 
 #include <QDateTime>
 #include <QFileInfo>
-#include <cstdio>
 
 namespace {
 
-void printLine(const QString& line) {
-    std::fputs(qPrintable(line + '\n'), stdout);
-    std::fflush(stdout);
-}
-
-QString describe(const std::exception& e) {
-    if (const auto* fp = dynamic_cast<const FileProviderError*>(&e))
-        return fp->description();
-    return QString::fromUtf8(e.what());
-}
+const QString kTag = QStringLiteral("FileProvider");
 
 } // namespace
 
@@ -82,10 +74,10 @@ QCoro::Task<> FileProviderManager::registerDomain() {
             setLastError({});
             co_return;
         }
-        const QString d = describe(e);
+        const QString d = describeError(e);
         setStatus(FileProviderStatus::failed(d));
         setLastError(d);
-        printLine(QStringLiteral("[FileProvider] Failed to register domain: ") + d);
+        ConsoleLine::print(kTag, QStringLiteral("Failed to register domain: ") + d);
     }
 }
 
@@ -94,7 +86,7 @@ QCoro::Task<> FileProviderManager::unregisterDomain() {
         domains_.removeDomain(domain());
         setStatus(FileProviderStatus::unregistered());
     } catch (const std::exception& e) {
-        printLine(QStringLiteral("[FileProvider] Unregister error: ") + describe(e));
+        ConsoleLine::print(kTag, QStringLiteral("Unregister error: ") + describeError(e));
     }
     co_return;
 }
@@ -115,7 +107,7 @@ void FileProviderManager::refresh() {
 
 void FileProviderManager::startBackgroundSync() {
     periodicTimer_.start(options_.backgroundSyncInterval);
-    printLine(QStringLiteral("[FileProvider] Background auto-sync started (30s interval)"));
+    ConsoleLine::print(kTag, QStringLiteral("Background auto-sync started (30s interval)"));
 }
 
 void FileProviderManager::reveal(const QString& path) {

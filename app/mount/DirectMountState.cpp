@@ -23,16 +23,49 @@ DirectMountState DirectMountState::aggregate(const QMap<QString, DirectMountStat
     return firstMounted ? *firstMounted : inactive();
 }
 
-QString toString(const DirectMountState& state) {
-    switch (state.kind()) {
-    case DirectMountState::Kind::inactive:
-        return QStringLiteral("inactive");
+QString kindName(DirectMountState::Kind kind) {
+    switch (kind) {
     case DirectMountState::Kind::mounting:
         return QStringLiteral("mounting");
     case DirectMountState::Kind::mounted:
-        return QStringLiteral("mounted(%1)").arg(state.path());
+        return QStringLiteral("mounted");
     case DirectMountState::Kind::error:
-        return QStringLiteral("error(%1)").arg(state.message());
+        return QStringLiteral("error");
+    case DirectMountState::Kind::inactive:
+        break;
     }
-    return {};
+    return QStringLiteral("inactive");
+}
+
+QString describe(const DirectMountState& state) {
+    switch (state.kind()) {
+    case DirectMountState::Kind::mounted:
+        return QStringLiteral("mounted at ") + state.path();
+    case DirectMountState::Kind::error:
+        return QStringLiteral("error: ") + state.message();
+    case DirectMountState::Kind::inactive:
+    case DirectMountState::Kind::mounting:
+        break;
+    }
+    return kindName(state.kind());
+}
+
+QJsonObject toJson(const DirectMountState& state) {
+    QJsonObject o{{"state", kindName(state.kind())}};
+    if (state.isMounted())
+        o.insert("path", state.path());
+    if (state.isError())
+        o.insert("message", state.message());
+    return o;
+}
+
+DirectMountState stateFromJson(const QJsonObject& object) {
+    const QString kind = object.value("state").toString();
+    if (kind == QLatin1String("mounting"))
+        return DirectMountState::mounting();
+    if (kind == QLatin1String("mounted"))
+        return DirectMountState::mounted(object.value("path").toString());
+    if (kind == QLatin1String("error"))
+        return DirectMountState::error(object.value("message").toString());
+    return DirectMountState::inactive();
 }

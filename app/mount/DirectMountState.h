@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QMap>
 #include <QMetaType>
 #include <QString>
@@ -40,7 +41,13 @@ private:
 
 using MountStateMap = QMap<QString, DirectMountState>;
 
-// Readable in test failure messages and logs.
-QString toString(const DirectMountState& state);
+// The one text form of a state, shared by the command line, the logs and the views:
+// "inactive", "mounting", "mounted at PATH", "error: MESSAGE".
+QString describe(const DirectMountState& state);
+QString kindName(DirectMountState::Kind kind);
+// {"state": kind, "path": …, "message": …} as the instance reports it, and back (an unknown or
+// malformed object reads as inactive).
+QJsonObject toJson(const DirectMountState& state);
+DirectMountState stateFromJson(const QJsonObject& object);
 
 Q_DECLARE_METATYPE(DirectMountState)

@@ -1,6 +1,6 @@
 #include "app/mount/DriveWorkers.h"
 
-#include "platform/Logging.h"
+#include "app/mount/MountLogging.h"
 
 namespace {
 // Long enough for any healthy drive operation to finish.

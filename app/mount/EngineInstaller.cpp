@@ -1,12 +1,12 @@
 #include "app/mount/EngineInstaller.h"
 
 #include "app/mount/ArchiveDownload.h"
-#include "app/mount/ChildProcess.h"
 #include "app/mount/FileDigest.h"
 #include "app/mount/MountError.h"
+#include "app/mount/MountLogging.h"
 #include "platform/AtomicFile.h"
-#include "platform/Logging.h"
 #include "platform/Paths.h"
+#include "platform/Tar.h"
 
 #include <QCoroFuture>
 #include <QDir>
@@ -24,7 +24,7 @@ namespace EngineInstaller {
 
 namespace {
 
-const QString kTar = QStringLiteral("/usr/bin/tar");
+constexpr std::chrono::minutes kExtractLimit{5};
 
 fs::path native(const QString& path) {
     return fs::path(path.toStdString());
@@ -38,16 +38,14 @@ fs::path native(const QString& path) {
 }
 
 QCoro::Task<void> extract(QString archive, QString scratch) {
-    ChildProcess::Owned tar(new QProcess);
-    tar->setProcessChannelMode(QProcess::MergedChannels);
-    tar->start(kTar, {QStringLiteral("-xzf"), archive, QStringLiteral("-C"), scratch});
-    if (!co_await ChildProcess::started(*tar))
-        throw TransportError(tar->errorString());
-    co_await ChildProcess::finished(*tar);
-    if (tar->exitStatus() != QProcess::NormalExit || tar->exitCode() != 0) {
-        qCWarning(lcMount, "tar said: %s", tar->readAll().trimmed().constData());
+    const ChildProcess::Result tar = co_await Tar::extractGzip(archive, scratch, kExtractLimit);
+    if (!tar.started)
+        throw TransportError(tar.error);
+    if (!tar.succeeded) {
+        qCWarning(lcMount, "tar said: %s", tar.output.trimmed().constData());
         throw MountError::juicefsDownloadFailed(
-            QStringLiteral("extract failed (tar %1)").arg(tar->exitCode()));
+            tar.timedOut ? QStringLiteral("extract timed out")
+                         : QStringLiteral("extract failed (tar %1)").arg(tar.exitCode));
     }
 }
 
@@ -135,11 +133,11 @@ QCoro::Task<void> unpackAndInstall(QString archive) {
 } // namespace
 
 QString installLocation() {
-    return Paths::home() + QStringLiteral("/.kelvane/bin/juicefs");
+    return Paths::engineBinary();
 }
 
 QString installedMarker() {
-    return QFileInfo(installLocation()).path() + QStringLiteral("/juicefs.installed");
+    return Paths::engineMarker();
 }
 
 bool isExecutableFile(const QString& path) {

@@ -19,6 +19,16 @@ QString MountError::description() const {
     case Kind::mountPointIsSystemRoot:
         return QStringLiteral("Mount point cannot be the system root (/). Pick a folder inside "
                               "your home or a drive.");
+    case Kind::mountPointNotAbsolute:
+        return QStringLiteral("Mount point must be a full path starting with / (%1). Pick a "
+                              "folder inside your home or a drive.")
+            .arg(payload_);
+    case Kind::mountNameClash: {
+        const qsizetype bar = payload_.lastIndexOf(QLatin1Char('|'));
+        return QStringLiteral("Another filespace (%1) already uses the folder name \"%2\". Ask "
+                              "your workspace admin to give each filespace its own name.")
+            .arg(payload_.mid(bar + 1), payload_.left(bar));
+    }
     case Kind::unsafeServerValue:
         return QStringLiteral("The server sent a filespace setting Kelvane can't use safely (%1). "
                               "Ask your workspace admin to check the filespace.")

@@ -12,6 +12,8 @@ public:
         missingFUSE,
         mountPointIsSystemRoot,
         unsafeServerValue,
+        mountPointNotAbsolute,
+        mountNameClash,
     };
 
     static MountError juicefsDownloadFailed(QString detail) {
@@ -27,6 +29,15 @@ public:
     // "..", or a leading "-" the engine would read as an option).
     static MountError unsafeServerValue(QString value) {
         return {Kind::unsafeServerValue, std::move(value)};
+    }
+
+    // A mount folder given as a relative path would land wherever the program happens to run.
+    static MountError mountPointNotAbsolute(QString path) {
+        return {Kind::mountPointNotAbsolute, std::move(path)};
+    }
+    // Two filespaces of the workspace ask for the same folder name; payload: "name|other".
+    static MountError mountNameClash(QString mountName, QString otherFilespace) {
+        return {Kind::mountNameClash, mountName + QLatin1Char('|') + otherFilespace};
     }
 
     Kind kind() const { return kind_; }

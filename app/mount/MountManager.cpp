@@ -1,48 +1,39 @@
 #include "app/mount/MountManager.h"
 
 #include "app/api/APIClient.h"
+#include "app/mount/DriveHealthWatch.h"
+#include "app/mount/DriveUnmount.h"
 #include "app/mount/EngineInstaller.h"
 #include "app/mount/JuicefsLog.h"
 #include "app/mount/MountCommand.h"
 #include "app/mount/MountError.h"
+#include "app/mount/MountLogging.h"
 #include "app/mount/MountPointValidator.h"
-#include "app/mount/MountTable.h"
 #include "app/mount/MountTuning.h"
 #include "app/mount/ReadinessPoll.h"
+#include "app/mount/RemountSchedule.h"
 #include "app/mount/TimeLimit.h"
 #include "app/mount/WarmupRunner.h"
 #include "app/settings/AppSettings.h"
-#include "platform/Logging.h"
+#include "platform/MountProbe.h"
+#include "platform/MountTable.h"
 #include "platform/Paths.h"
 #include "platform/UserDefaults.h"
 
 #include <QCoroFuture>
+#include <QCoroTimer>
 #include <QDir>
 #include <QFileInfo>
 
 struct MountManager::MountPlan {
     QString id;
+    QString name;
     QString mountPoint;
     QString cacheFolder;
     QStringList arguments;
 };
 
 namespace {
-
-QCoro::Task<void> runEngineUnmount(QString binary, QString mountPoint) {
-    ChildProcess::Owned process(new QProcess);
-    process->setProcessChannelMode(QProcess::MergedChannels);
-    process->start(binary, MountCommand::unmountArguments(mountPoint));
-    if (!co_await ChildProcess::started(*process)) {
-        qCWarning(lcMount, "juicefs umount failed to start: %s",
-                  qUtf8Printable(process->errorString()));
-        co_return;
-    }
-    co_await ChildProcess::finished(*process);
-    if (process->exitCode() != 0)
-        qCInfo(lcMount, "juicefs umount %s exited code=%d output=%s", qUtf8Printable(mountPoint),
-               process->exitCode(), process->readAll().trimmed().constData());
-}
 
 constexpr int kRevealWarmupThreads = 32;
 
@@ -53,12 +44,6 @@ EntryKind entryKind(const QString& path) {
     if (!info.exists())
         return EntryKind::absent;
     return info.isDir() ? EntryKind::folder : EntryKind::file;
-}
-
-QString describe(const std::exception& error) {
-    if (const auto* known = dynamic_cast<const KelvaneError*>(&error))
-        return known->description();
-    return QString::fromUtf8(error.what());
 }
 
 } // namespace
@@ -119,6 +104,10 @@ void MountManager::validateMountPoint(const QString& path) {
     MountPointValidator::validate(path);
 }
 
+void MountManager::validateMountBase(const QString& base) {
+    MountPointValidator::validateBase(base);
+}
+
 bool MountManager::isJuicefsMounted(const QString& path) {
     return MountTable::isJuicefsMounted(path);
 }
@@ -134,19 +123,37 @@ QCoro::Task<void> MountManager::mount(Filespace filespace, QString base, QString
         throw MountError::missingJuicefs();
     if (!isFUSEAvailable())
         throw MountError::missingFUSE();
+    validateMountBase(base);
     const QString mountPoint = MountPointValidator::child(base, filespace.mountName);
     validateMountPoint(mountPoint);
     const QString cacheFolder = MountPointValidator::child(cacheBase, filespace.id);
     const QStringList arguments = MountCommand::mountArguments(
         {filespace, mountPoint, cacheFolder, cacheSizeMB, tuningOverrides});
-    if (mountStates_.value(filespace.id).isMounted())
+    if (mountStates_.value(filespace.id).isMounted() || recovering_.count(filespace.id))
         co_return;
     if (pollTimers_.contains(filespace.id) || starting_.contains(filespace.id))
         co_return;
+    plans_[filespace.id] = std::make_unique<MountPlan>(
+        MountPlan{filespace.id, filespace.name, mountPoint, cacheFolder, arguments});
     const quint64 attempt = nextAttempt_++;
     starting_.insert(filespace.id, attempt);
-    MountPlan plan{filespace.id, mountPoint, cacheFolder, arguments};
-    co_await startEngine(std::move(plan), *binary, attempt);
+    co_await startEngine(*plans_[filespace.id], *binary, attempt);
+}
+
+// True when a healthy engine already serves the mount point; a dead mount there is detached.
+QCoro::Task<bool> MountManager::adoptOrClear(const MountPlan& plan) {
+    QPointer<MountManager> self(this);
+    const MountProbe::Result found =
+        co_await MountProbe::probeWithin(plan.mountPoint, options_.probeLimit);
+    if (!self || found.health == MountProbe::Health::notMounted)
+        co_return false;
+    if (found.health == MountProbe::Health::alive)
+        co_return true;
+    qCWarning(lcMount, "found a dead mount at %s (%s); detaching it and mounting afresh",
+              qUtf8Printable(plan.mountPoint), qUtf8Printable(MountProbe::describe(found)));
+    DriveUnmount leftover(QString(), plan.mountPoint, options_.fusermountLocations);
+    co_await leftover.force();
+    co_return false;
 }
 
 QCoro::Task<void> MountManager::startEngine(MountPlan plan, QString binary, quint64 attempt) {
@@ -154,15 +161,13 @@ QCoro::Task<void> MountManager::startEngine(MountPlan plan, QString binary, quin
     // False once unmount (or the manager's end) has withdrawn this attempt.
     const auto current = [&] { return self && starting_.value(plan.id) == attempt; };
 
-    QFuture<bool> probing = workers_.run(
-        [mountPoint = plan.mountPoint] { return MountTable::isJuicefsMounted(mountPoint); });
-    const bool attached = co_await probing;
+    const bool healthy = co_await adoptOrClear(plan);
     if (!current())
         co_return;
-    if (attached) {
+    if (healthy) {
         qCInfo(lcMount, "adopting existing mount at %s", qUtf8Printable(plan.mountPoint));
         starting_.remove(plan.id);
-        setMountState(plan.id, DirectMountState::mounted(plan.mountPoint));
+        attached(plan.id, plan.mountPoint);
         co_return;
     }
     setMountState(plan.id, DirectMountState::mounting());
@@ -179,13 +184,8 @@ QCoro::Task<void> MountManager::startEngine(MountPlan plan, QString binary, quin
     process->setProcessChannelMode(QProcess::MergedChannels);
     process->setInputChannelMode(QProcess::ForwardedInputChannel);
     connect(process, &QProcess::finished, this, [this, process, id = plan.id] {
-        if (!process)
-            return;
-        logParentExit(*process);
-        // A daemonising engine exits once its drive is up: look now rather than a tick later.
-        if (process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0)
-            if (ReadinessPoll* poll = pollTimers_.value(id))
-                poll->checkNow();
+        if (process)
+            onParentExit(*process, id);
     });
     process->start(binary, plan.arguments, QIODevice::ReadOnly);
     if (auto previous = processes_.find(plan.id); previous != processes_.end())
@@ -198,7 +198,7 @@ QCoro::Task<void> MountManager::startEngine(MountPlan plan, QString binary, quin
     starting_.remove(plan.id);
     if (!started) {
         const QString why = process ? process->errorString() : QStringLiteral("cancelled");
-        setMountState(plan.id, DirectMountState::error(why));
+        failed(plan.id, why);
         throw TransportError(why);
     }
     qCInfo(lcMount, "juicefs mount started for %s pid=%lld", qUtf8Printable(plan.id),
@@ -206,13 +206,28 @@ QCoro::Task<void> MountManager::startEngine(MountPlan plan, QString binary, quin
     startPoll(plan.id, plan.mountPoint);
 }
 
-void MountManager::logParentExit(QProcess& process) {
-    const QString output = QString::fromUtf8(process.readAll()).trimmed();
-    if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0 && output.isEmpty())
+void MountManager::onParentExit(QProcess& process, const QString& id) {
+    const QByteArray output = process.readAll().trimmed();
+    const bool ok = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (ok && output.isEmpty())
         qCInfo(lcMount, "juicefs parent exited code=0 (daemon spawn complete)");
     else
         qCInfo(lcMount, "juicefs parent exited code=%d output=%s", process.exitCode(),
-               qUtf8Printable(output));
+               output.constData());
+    ReadinessPoll* poll = pollTimers_.value(id);
+    if (!poll)
+        return;
+    // A daemonising engine exits once its drive is up: look now rather than a tick later.
+    if (ok) {
+        poll->checkNow();
+        return;
+    }
+    // It could not start: its own words say why, not whatever another drive logged last.
+    std::optional<QString> reason = JuicefsLog::reasonFromOutput(output);
+    if (!reason)
+        reason = JuicefsLog::lastFatalOfProcess(Paths::juicefsLogFile(), process.processId());
+    poll->fail(reason.value_or(
+        QStringLiteral("the engine exited with status %1").arg(process.exitCode())));
 }
 
 void MountManager::startPoll(const QString& id, const QString& mountPoint) {
@@ -221,17 +236,13 @@ void MountManager::startPoll(const QString& id, const QString& mountPoint) {
         new ReadinessPoll(id, mountPoint, {options_.pollTick, options_.pollLimit}, workers_, this);
     connect(poll, &ReadinessPoll::attached, this,
             [this, poll](const QString& id, const QString& mountPoint) {
-                if (pollTimers_.value(id) != poll)
-                    return;
-                stopPoll(id);
-                setMountState(id, DirectMountState::mounted(mountPoint));
+                if (pollTimers_.value(id) == poll)
+                    attached(id, mountPoint);
             });
     connect(poll, &ReadinessPoll::gaveUp, this,
             [this, poll](const QString& id, const QString& reason) {
-                if (pollTimers_.value(id) != poll)
-                    return;
-                stopPoll(id);
-                setMountState(id, DirectMountState::error(reason));
+                if (pollTimers_.value(id) == poll)
+                    failed(id, reason);
             });
     pollTimers_.insert(id, poll);
     poll->start();
@@ -242,24 +253,217 @@ void MountManager::stopPoll(const QString& id) {
         poll->deleteLater();
 }
 
+void MountManager::attached(const QString& id, const QString& mountPoint) {
+    stopPoll(id);
+    if (recovering_.erase(id) > 0)
+        qCInfo(lcMount, "%s is back: its engine serves %s again", qUtf8Printable(id),
+               qUtf8Printable(mountPoint));
+    dropLeftover(mountPoint);
+    setMountState(id, DirectMountState::mounted(mountPoint));
+    watchHealth(id, mountPoint);
+}
+
+void MountManager::failed(const QString& id, const QString& reason) {
+    stopPoll(id);
+    if (recovering_.count(id)) {
+        retryMount(id, reason);
+        return;
+    }
+    setMountState(id, DirectMountState::error(reason));
+}
+
+// ---- health and recovery --------------------------------------------------------------------
+
+void MountManager::watchHealth(const QString& id, const QString& mountPoint) {
+    stopWatching(id);
+    auto* watch =
+        new DriveHealthWatch(id, mountPoint, {options_.healthInterval, options_.probeLimit}, this);
+    connect(watch, &DriveHealthWatch::died, this, &MountManager::engineDied);
+    health_.insert(id, watch);
+    watch->start();
+}
+
+void MountManager::stopWatching(const QString& id) {
+    if (DriveHealthWatch* watch = health_.take(id))
+        watch->deleteLater();
+}
+
+void MountManager::checkDriveHealth(const QString& mountPoint) {
+    for (auto it = health_.cbegin(); it != health_.cend(); ++it) {
+        if (mountStates_.value(it.key()).path() == mountPoint)
+            it.value()->checkNow();
+    }
+}
+
+void MountManager::engineDied(const QString& id, const QString& reason) {
+    stopWatching(id);
+    if (unmounting_.contains(id) || !plans_.count(id))
+        return;
+    qCWarning(lcMount, "the engine of %s stopped (%s); mounting it again", qUtf8Printable(id),
+              qUtf8Printable(reason));
+    recovering_[id] = std::make_unique<RemountSchedule>(RemountSchedule::Limits{
+        options_.remountFirstDelay, options_.remountMaxDelay, options_.remountTries});
+    setMountState(id, DirectMountState::mounting());
+    retryMount(id, reason);
+}
+
+QCoro::Task<void> MountManager::retryMount(QString id, QString reason) {
+    QPointer<MountManager> self(this);
+    auto found = recovering_.find(id);
+    if (found == recovering_.end())
+        co_return;
+    RemountSchedule& schedule = *found->second;
+    const auto delay = schedule.nextDelay();
+    if (!delay) {
+        qCWarning(lcMount, "giving up on %s after %d tries: %s", qUtf8Printable(id),
+                  schedule.triesAllowed(), qUtf8Printable(reason));
+        recovering_.erase(found);
+        setMountState(id, DirectMountState::error(reason));
+        co_return;
+    }
+    schedule.started();
+    const int tryNumber = schedule.triesStarted();
+    qCInfo(lcMount, "remounting %s in %lld ms (try %d of %d)", qUtf8Printable(id),
+           qlonglong(delay->count()), tryNumber, schedule.triesAllowed());
+    co_await QCoro::sleepFor(*delay);
+    if (!self || !recovering_.count(id) || !plans_.count(id) || unmounting_.contains(id))
+        co_return;
+    const auto binary = juicefsBinary();
+    if (!binary) {
+        failed(id, MountError::missingJuicefs().description());
+        co_return;
+    }
+    const quint64 attempt = nextAttempt_++;
+    starting_.insert(id, attempt);
+    const MountPlan plan = *plans_[id];
+    try {
+        co_await startEngine(plan, *binary, attempt);
+    } catch (const std::exception&) {
+        // startEngine has already counted the failure.
+    }
+}
+
+// ---- unmounting -----------------------------------------------------------------------------
+
+// A starting engine's parent exits once its drive is attached or has failed: waiting for it
+// keeps an engine from attaching after its unmount, untracked.
+QCoro::Task<void> MountManager::settleStart(QString id) {
+    QPointer<MountManager> self(this);
+    auto it = processes_.find(id);
+    if (it == processes_.end() || !it->second)
+        co_return;
+    QPointer<QProcess> parent(it->second.get());
+    const auto limit = forcing_ ? std::chrono::milliseconds(0) : options_.startSettleLimit;
+    if (!co_await ChildProcess::finishedWithin(*parent, limit) && self && parent) {
+        qCWarning(lcMount, "the engine for %s did not settle; stopping it", qUtf8Printable(id));
+        parent->kill();
+    }
+}
+
 QCoro::Task<void> MountManager::unmount(Filespace filespace, QString base) {
     QPointer<MountManager> self(this);
     cancelWarmups();
-    starting_.remove(filespace.id);
+    const QString id = filespace.id;
+    recovering_.erase(id);
+    stopWatching(id);
     if (MountPointValidator::isSingleFolderName(filespace.mountName)) {
-        if (const auto binary = juicefsBinary()) {
-            const QString mountPoint = MountPointValidator::child(base, filespace.mountName);
-            co_await runEngineUnmount(*binary, mountPoint);
-        }
+        co_await settleStart(id);
+        if (!self)
+            co_return;
+        starting_.remove(id);
+        co_await takeDown(id, MountPointValidator::child(base, filespace.mountName));
     }
     if (!self)
         co_return;
-    if (auto it = processes_.find(filespace.id); it != processes_.end()) {
+    starting_.remove(id);
+    if (auto it = processes_.find(id); it != processes_.end()) {
         ChildProcess::terminateAndRelease(std::move(it->second));
         processes_.erase(it);
     }
-    stopPoll(filespace.id);
-    removeMountState(filespace.id);
+    stopPoll(id);
+    plans_.erase(id);
+    removeMountState(id);
+}
+
+QCoro::Task<void> MountManager::takeDown(QString id, QString mountPoint) {
+    QPointer<MountManager> self(this);
+    auto* unmount = new DriveUnmount(juicefsBinary().value_or(QString()), mountPoint,
+                                     options_.fusermountLocations, this);
+    setUnmounting(id, unmount);
+    if (forcing_)
+        co_await unmount->force();
+    if (!self)
+        co_return;
+    const DriveUnmount::Outcome outcome = co_await unmount->run();
+    if (!self)
+        co_return;
+    setUnmounting(id, nullptr);
+    unmount->deleteLater();
+    if (outcome.stayedMounted) {
+        qCWarning(lcMount, "%s stayed mounted at %s: %s; its engine keeps running",
+                  qUtf8Printable(id), qUtf8Printable(mountPoint), qUtf8Printable(outcome.reason));
+        emit driveStayedMounted(id, mountPoint, outcome.reason);
+    }
+}
+
+QCoro::Task<void> MountManager::forceUnmounts() {
+    forcing_ = true;
+    QList<QPointer<DriveUnmount>> running;
+    for (DriveUnmount* unmount : std::as_const(unmounting_))
+        running.append(unmount);
+    for (const QPointer<DriveUnmount>& unmount : running) {
+        if (unmount)
+            co_await unmount->force();
+    }
+}
+
+void MountManager::setUnmounting(const QString& id, DriveUnmount* unmount) {
+    if (unmount)
+        unmounting_.insert(id, unmount);
+    else if (unmounting_.remove(id) == 0)
+        return;
+    emit unmountingChanged();
+}
+
+// ---- mounts left by an earlier run ----------------------------------------------------------
+
+QCoro::Task<void> MountManager::findLeftoverMounts(QString base) {
+    QPointer<MountManager> self(this);
+    QFuture<QStringList> scanning = workers_.run([base] {
+        QStringList found;
+        const QString folder = MountTable::kernelPath(MountPointValidator::normalised(base));
+        for (const MountTable::Entry& entry : MountTable::read()) {
+            if (entry.fsType == MountTable::kJuicefsType &&
+                QFileInfo(entry.mountPoint).path() == folder && !found.contains(entry.mountPoint))
+                found.append(entry.mountPoint);
+        }
+        return found;
+    });
+    QStringList found = co_await scanning;
+    if (!self)
+        co_return;
+    for (const DirectMountState& state : std::as_const(mountStates_))
+        found.removeAll(state.path());
+    if (found == leftovers_)
+        co_return;
+    leftovers_ = found;
+    emit leftoverMountsChanged();
+}
+
+QCoro::Task<void> MountManager::unmountLeftovers() {
+    QPointer<MountManager> self(this);
+    const QStringList leftovers = leftovers_;
+    for (const QString& mountPoint : leftovers) {
+        co_await takeDown(QStringLiteral("leftover:") + mountPoint, mountPoint);
+        if (!self)
+            co_return;
+        dropLeftover(mountPoint);
+    }
+}
+
+void MountManager::dropLeftover(const QString& mountPoint) {
+    if (leftovers_.removeAll(mountPoint) > 0)
+        emit leftoverMountsChanged();
 }
 
 // ---- published state ------------------------------------------------------------------------
@@ -329,7 +533,7 @@ QCoro::Task<void> MountManager::refreshCloudStats() {
         setCloudStatsError(std::nullopt);
     } catch (const std::exception& error) {
         if (self)
-            setCloudStatsError(describe(error));
+            setCloudStatsError(describeError(error));
     }
 }
 

@@ -25,6 +25,17 @@ struct MountOptions {
                                     QStringLiteral("/bin/fusermount"),
                                     QStringLiteral("/usr/local/bin/fusermount")};
 
+    // Health of mounted drives: how often each is looked at, and how long a look may take
+    // before the engine counts as hung.
+    std::chrono::milliseconds healthInterval{2000};
+    std::chrono::milliseconds probeLimit{5000};
+    // Bringing back a drive whose engine died: 1, 2, 4 … s between tries, at most this many.
+    std::chrono::milliseconds remountFirstDelay{1000};
+    std::chrono::milliseconds remountMaxDelay{60'000};
+    int remountTries = 5;
+    // How long an unmount waits for a starting engine to settle before it goes ahead.
+    std::chrono::milliseconds startSettleLimit{30'000};
+
     // Threads for work that touches a mounted drive; one hung drive may hold one of them.
     int driveWorkerThreads = 8;
 

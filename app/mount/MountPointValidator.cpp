@@ -1,5 +1,7 @@
 #include "app/mount/MountPointValidator.h"
 
+#include "platform/PathText.h"
+
 #include "app/mount/MountError.h"
 
 #include <QStringList>
@@ -38,16 +40,7 @@ bool isVolumeRoot(const QString& path) {
 } // namespace
 
 QString cleanAbsolute(const QString& path) {
-    QStringList kept;
-    for (const QString& step : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
-        if (step == QLatin1String("..")) {
-            if (!kept.isEmpty())
-                kept.removeLast();
-        } else if (step != QLatin1String(".")) {
-            kept.append(step);
-        }
-    }
-    return QLatin1Char('/') + kept.join(QLatin1Char('/'));
+    return PathText::cleanAbsolute(path);
 }
 
 QString normalised(const QString& path) {
@@ -62,6 +55,14 @@ void validate(const QString& path) {
         throw MountError::mountPointIsSystemRoot();
     if (isVolumeRoot(clean))
         throw MountError::mountPointIsVolumeRoot(clean);
+}
+
+void validateBase(const QString& base) {
+    const QString trimmedBase = base.trimmed();
+    if (normalised(trimmedBase) == QLatin1String("/"))
+        throw MountError::mountPointIsSystemRoot();
+    if (!trimmedBase.startsWith(QLatin1Char('/')))
+        throw MountError::mountPointNotAbsolute(trimmedBase);
 }
 
 bool isSingleFolderName(const QString& name) {

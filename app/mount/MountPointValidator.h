@@ -18,6 +18,10 @@ QString cleanAbsolute(const QString& path);
 // inside a user's folder under /media or /run/media.
 void validate(const QString& path);
 
+// The folder drives are mounted in: after trimming blanks it must start with "/" (a relative
+// path would depend on the working folder) and must not normalise to "/". Throws MountError.
+void validateBase(const QString& base);
+
 // Whether the text is one usable folder name: not empty, no "/", not "." or "..", no NUL.
 bool isSingleFolderName(const QString& name);
 

@@ -1,6 +1,6 @@
 #include "app/mount/MountTuning.h"
 
-#include "platform/Logging.h"
+#include "app/mount/MountLogging.h"
 
 namespace MountTuning {
 

@@ -2,8 +2,8 @@
 
 #include "app/mount/DriveWorkers.h"
 #include "app/mount/JuicefsLog.h"
-#include "app/mount/MountTable.h"
-#include "platform/Logging.h"
+#include "app/mount/MountLogging.h"
+#include "platform/MountTable.h"
 #include "platform/Paths.h"
 
 #include <QCoroFuture>
@@ -44,6 +44,15 @@ void ReadinessPoll::start() {
 void ReadinessPoll::checkNow() {
     if (!finished_ && !checking_)
         check();
+}
+
+void ReadinessPoll::fail(const QString& reason) {
+    if (finished_)
+        return;
+    finished_ = true;
+    timer_.stop();
+    qCInfo(lcMount, "mount failed at once (%s): %s", qUtf8Printable(id_), qUtf8Printable(reason));
+    emit gaveUp(id_, reason);
 }
 
 bool ReadinessPoll::probe(const QString& mountPoint) {

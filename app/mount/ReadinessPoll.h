@@ -24,6 +24,8 @@ public:
     void start();
     // Checks at once instead of at the next tick (for when the engine says it is up).
     void checkNow();
+    // Ends the poll at once with the reason (the engine said it cannot start).
+    void fail(const QString& reason);
     QString id() const { return id_; }
     QString mountPoint() const { return mountPoint_; }
 

@@ -1,7 +1,7 @@
 #include "app/mount/WarmupRunner.h"
 
 #include "app/mount/MountCommand.h"
-#include "platform/Logging.h"
+#include "app/mount/MountLogging.h"
 
 #include <QPointer>
 

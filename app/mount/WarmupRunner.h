@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/mount/ChildProcess.h"
+#include "platform/ChildProcess.h"
 
 #include <QCoroTask>
 #include <QObject>

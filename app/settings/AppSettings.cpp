@@ -47,11 +47,11 @@ std::optional<AppearanceMode> appearanceModeFromRaw(const QString& raw) {
 }
 
 QString AppSettings::defaultCacheDir() {
-    return Paths::home() + QStringLiteral("/.kelvane/cache");
+    return Paths::defaultCacheDir();
 }
 
 QString AppSettings::defaultMountPoint() {
-    return Paths::home() + QStringLiteral("/Kelvane");
+    return Paths::defaultMountBase();
 }
 
 QByteArray AppSettings::encode() const {

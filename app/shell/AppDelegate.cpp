@@ -1,34 +1,14 @@
 #include "app/shell/AppDelegate.h"
 
+#include "app/activation/StorageActivation.h"
 #include "app/activity/SyncListener.h"
 #include "app/activity/SyncStatusReader.h"
 #include "app/api/APIClient.h"
-#include "app/api/APIError.h"
 #include "app/fileprovider-domain/FileProviderManager.h"
 #include "app/mount/MountManager.h"
 #include "app/settings/SharedConfig.h"
 #include "app/shell/AppUI.h"
 #include "app/shell/SettingsReaction.h"
-#include "platform/Logging.h"
-
-#include <QCoroTimer>
-#include <QTextStream>
-#include <QTimer>
-
-namespace {
-
-void printLine(const QString& line) {
-    QTextStream out(stdout);
-    out << line << Qt::endl;
-}
-
-QString descriptionOf(const std::exception& e) {
-    if (const auto* k = dynamic_cast<const KelvaneError*>(&e))
-        return k->description();
-    return QString::fromUtf8(e.what());
-}
-
-} // namespace
 
 AppDelegate::AppDelegate(AppServices services, AppUI& ui, QObject* parent)
     : QObject(parent), services_(std::move(services)), ui_(ui) {
@@ -39,12 +19,30 @@ AppDelegate::AppDelegate(AppServices services, AppUI& ui, QObject* parent)
                                        services_.engine, services_.mountOptions);
     fileProvider_ = std::make_unique<FileProviderManager>(services_.domains, services_.viewer);
     syncStatus_ = std::make_unique<SyncStatusReader>();
+    activation_ = std::make_unique<StorageActivation>(
+        StorageActivation::Components{*apiClient_, *mountManager_, *fileProvider_, *syncStatus_,
+                                      services_.defaults,
+                                      [this]() -> SyncListener& { return syncListener(); }},
+        services_.activation);
+    connect(activation_.get(), &StorageActivation::restoreFinished, this,
+            &AppDelegate::restoreFinished);
+    connect(activation_.get(), &StorageActivation::activationFinished, this,
+            &AppDelegate::activationFinished);
+    connect(activation_.get(), &StorageActivation::sessionRejected, this,
+            &AppDelegate::endRejectedSession);
+    // A drive whose files stop answering may have lost its engine: look at it now.
+    connect(syncStatus_.get(), &SyncStatusReader::mountUnreachable, mountManager_.get(),
+            &MountManager::checkDriveHealth);
 }
 
 AppDelegate::~AppDelegate() = default;
 
 AppSettings AppDelegate::settings() const {
     return AppSettings::load(services_.defaults);
+}
+
+StorageMode AppDelegate::storageMode() const {
+    return modeOverride_.value_or(settings().storageMode);
 }
 
 SyncListener& AppDelegate::syncListener() {
@@ -69,124 +67,43 @@ void AppDelegate::applicationDidFinishLaunching() {
     ui_.setupPopover();
     ui_.observeSystemTheme();
     publishAtLaunch();
+    // Drives an earlier run left mounted are reported until a filespace adopts them.
+    mountManager_->findLeftoverMounts(settings().mountPoint);
     // Login item, file-manager menu registration and the update timer join the launch here.
     if (apiClient_->isLoggedIn())
-        restoreSession();
+        activation_->restore(storageMode());
     syncStatus_->start();
     connect(
         syncStatus_.get(), &SyncStatusReader::changed, this, [this] { ui_.updateStatusIcon(); },
         Qt::QueuedConnection);
-    // Links with the kelvane: scheme are handed over through the instance channel later.
 }
 
-QCoro::Task<> AppDelegate::restoreSession() {
-    try {
-        co_await apiClient_->fetchMe();
-    } catch (const APIError& e) {
-        if (e.kind() == APIError::Kind::unauthorized) {
-            apiClient_->logout();
-            emit restoreFinished();
-            co_return;
-        }
-    } catch (const std::exception&) {
-        // Offline or server down: mount anyway so the drives still come up.
-    }
-    co_await activateStorageMode(settings().storageMode);
-    emit restoreFinished();
+void AppDelegate::endRejectedSession() {
+    apiClient_->logout();
+    activation_->stopRetrying();
+    // Nothing will adopt them now; their engines upload what is staged as they let go.
+    mountManager_->unmountLeftovers();
+}
+
+QCoro::Task<> AppDelegate::activateStorageMode(StorageMode mode) {
+    return activation_->activate(mode);
 }
 
 void AppDelegate::didLogin() {
-    activateStorageMode(settings().storageMode);
+    activation_->activate(storageMode());
 }
 
 void AppDelegate::didLoginElsewhere() {
     if (const auto apiURL = services_.defaults.string(DefaultsKeys::kApiURL))
         apiClient_->setBaseURL(APIClient::parseServerURL(*apiURL));
-    restoreSession();
+    activation_->restore(storageMode());
 }
 
-QCoro::Task<> AppDelegate::activateStorageMode(StorageMode mode) {
-    if (mode == StorageMode::fileprovider)
-        co_await activateFileProvider();
-    else
-        co_await activateDirectMount();
-    emit activationFinished(mode);
-}
-
-QCoro::Task<> AppDelegate::activateFileProvider() {
-    co_await unmountAll();
-    syncStatus_->setJuicefsMountPaths({});
-    co_await fileProvider_->registerDomain();
-    // Give the system a moment to load the extension before nudging it.
-    co_await QCoro::sleepFor(std::chrono::seconds(2));
-    fileProvider_->refresh();
-    fileProvider_->startBackgroundSync();
-    syncListener().start();
-}
-
-QCoro::Task<> AppDelegate::activateDirectMount() {
-    co_await fileProvider_->unregisterDomain();
+void AppDelegate::didLogoutElsewhere() {
+    activation_->stopRetrying();
+    apiClient_->logout();
     if (syncListener_)
         syncListener_->stop();
-
-    QList<Filespace> filespaces;
-    try {
-        filespaces = co_await apiClient_->fetchFilespaces();
-    } catch (const std::exception& e) {
-        mountManager_->setDirectMountState(DirectMountState::error(
-            QStringLiteral("Couldn't load filespaces: ") + descriptionOf(e)));
-        co_return;
-    }
-    if (filespaces.isEmpty()) {
-        mountManager_->setDirectMountState(
-            DirectMountState::error(QStringLiteral("No filespaces available for your account")));
-        co_return;
-    }
-    QStringList watched;
-    for (const Filespace& f : filespaces)
-        watched.append(settings().mountPoint + '/' + f.mountName);
-    syncStatus_->setJuicefsMountPaths(watched);
-
-    QMap<QString, QString> overrides;
-    try {
-        overrides = (co_await apiClient_->fetchProvisionConfig()).mountOptions.value_or(overrides);
-    } catch (const std::exception& e) {
-        printLine(QStringLiteral("[Kelvane] provision config unavailable, using default mount "
-                                 "tuning: ") +
-                  descriptionOf(e));
-    }
-
-    mountManager_->setDirectMountState(DirectMountState::mounting());
-    try {
-        co_await mountManager_->ensureJuicefsInstalled();
-    } catch (const std::exception& e) {
-        mountManager_->setDirectMountState(DirectMountState::error(descriptionOf(e)));
-        co_return;
-    }
-
-    const AppSettings s = settings();
-    mountManager_->setFilespaces(filespaces);
-    mountManager_->setLastBase(s.mountPoint);
-    QStringList mountPaths;
-    for (const Filespace& f : filespaces)
-        mountPaths.append(s.mountPoint + '/' + f.mountName);
-    SharedConfig::publish(std::nullopt, std::nullopt, s.mountPoint, mountPaths);
-
-    for (const Filespace& f : filespaces) {
-        try {
-            co_await mountManager_->mount(f, s.mountPoint, s.cacheDir, s.cacheSizeMB, overrides);
-        } catch (const std::exception& e) {
-            mountManager_->setMountState(f.id, DirectMountState::error(descriptionOf(e)));
-            mountManager_->recomputeAggregate();
-        }
-    }
-    mountManager_->recomputeAggregate();
-}
-
-QCoro::Task<> AppDelegate::unmountAll() {
-    const QString base = mountManager_->lastBase();
-    for (const Filespace& f : mountManager_->filespaces())
-        co_await mountManager_->unmount(f, base);
 }
 
 void AppDelegate::settingsSaved(const AppSettings& newSettings) {
@@ -199,10 +116,10 @@ void AppDelegate::settingsSaved(const AppSettings& newSettings) {
                           std::nullopt, newSettings.mountPoint, std::nullopt);
     switch (reactionToSave(old, newSettings)) {
     case SettingsReaction::unmountThenActivate:
-        remountAt(newSettings.storageMode);
+        activation_->remount(newSettings.storageMode);
         break;
     case SettingsReaction::activate:
-        activateStorageMode(newSettings.storageMode);
+        activation_->activate(newSettings.storageMode);
         break;
     case SettingsReaction::none:
         break;
@@ -210,12 +127,13 @@ void AppDelegate::settingsSaved(const AppSettings& newSettings) {
     ui_.closeSettingsWindow();
 }
 
-QCoro::Task<> AppDelegate::remountAt(StorageMode mode) {
-    co_await unmountAll();
-    co_await activateStorageMode(mode);
+QCoro::Task<> AppDelegate::applicationWillTerminate() {
+    activation_->shutDown();
+    // Drives are unmounted in either mode: a file-provider run has none, an earlier run may.
+    co_await activation_->unmountAll();
+    co_await mountManager_->unmountLeftovers();
 }
 
-QCoro::Task<> AppDelegate::applicationWillTerminate() {
-    if (settings().storageMode == StorageMode::directMount)
-        co_await unmountAll();
+QCoro::Task<> AppDelegate::terminateNow() {
+    co_await mountManager_->forceUnmounts();
 }

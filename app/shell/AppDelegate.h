@@ -6,17 +6,26 @@
 #include <QCoroTask>
 #include <QObject>
 #include <memory>
+#include <optional>
 
 class APIClient;
 class AppUI;
 class FileProviderManager;
 class MountManager;
+class StorageActivation;
 class SyncListener;
 class SyncStatusReader;
 
-// Owns every long-lived component, runs the launch sequence and storage-mode activation, and
-// reacts to sign-in, settings saves and termination. It wires components together; the logic
-// of each step lives in the component it concerns. Main thread only.
+// Owns every long-lived component and wires them together; each component does its own work.
+//  - MountManager: the drives (mount, watch, bring back, unmount).
+//  - APIClient: the session and the account endpoints.
+//  - FileProviderManager: the file-provider domain.
+//  - SyncStatusReader: drive activity, read twice a second.
+//  - SyncListener: the server's change events (file-provider mode; created on first use).
+//  - StorageActivation: making the filespaces available, one operation at a time, retried
+//    while the network is away; triggered by the launch's restore, sign-ins, settings saves
+//    and the quit.
+// Main thread only.
 class AppDelegate : public QObject {
     Q_OBJECT
 public:
@@ -25,6 +34,10 @@ public:
 
     // Decoded afresh from the defaults on every read.
     AppSettings settings() const;
+    // The mode activations use: the settings' (always direct mount), unless a developer run
+    // asked for the file-provider extension.
+    StorageMode storageMode() const;
+    void overrideStorageMode(StorageMode mode) { modeOverride_ = mode; }
 
     void applicationDidFinishLaunching();
     QCoro::Task<> activateStorageMode(StorageMode mode);
@@ -35,13 +48,20 @@ public:
     // A sign-in made by another `kelvane` process: take its server address and user, then
     // activate as after any sign-in.
     void didLoginElsewhere();
-    // Unmounts every drive in direct-mount mode; awaited before the process quits.
+    // A sign-out made by another `kelvane` process: this instance signs out too (drives stay).
+    void didLogoutElsewhere();
+    // Unmounts every drive, each engine uploading what it has staged first; awaited before the
+    // process quits.
     QCoro::Task<> applicationWillTerminate();
+    // A second quit request: stop waiting for uploads (staged data stays on disk and uploads at
+    // the next start).
+    QCoro::Task<> terminateNow();
 
     MountManager& mountManager() { return *mountManager_; }
     APIClient& apiClient() { return *apiClient_; }
     FileProviderManager& fileProvider() { return *fileProvider_; }
     SyncStatusReader& syncStatus() { return *syncStatus_; }
+    StorageActivation& activation() { return *activation_; }
     SyncListener& syncListener();
 
 signals:
@@ -51,12 +71,8 @@ signals:
     void activationFinished(StorageMode mode);
 
 private:
-    QCoro::Task<> restoreSession();
-    QCoro::Task<> activateFileProvider();
-    QCoro::Task<> activateDirectMount();
-    QCoro::Task<> unmountAll();
-    QCoro::Task<> remountAt(StorageMode mode);
     void publishAtLaunch();
+    void endRejectedSession();
 
     AppServices services_;
     AppUI& ui_;
@@ -65,4 +81,6 @@ private:
     std::unique_ptr<FileProviderManager> fileProvider_;
     std::unique_ptr<SyncStatusReader> syncStatus_;
     std::unique_ptr<SyncListener> syncListener_;
+    std::unique_ptr<StorageActivation> activation_;
+    std::optional<StorageMode> modeOverride_;
 };

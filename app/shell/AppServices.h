@@ -1,10 +1,11 @@
 #pragma once
 
-#include "app/fileprovider-domain/FileViewer.h"
+#include "app/activation/StorageActivation.h"
 #include "app/mount/EngineSource.h"
 #include "app/mount/MountOptions.h"
 #include "app/settings/Keychain.h"
 #include "platform/CredentialStore.h"
+#include "platform/FileViewer.h"
 #include "platform/UserDefaults.h"
 #include "platform/fileprovider/FileProviderDomainService.h"
 
@@ -21,4 +22,5 @@ struct AppServices {
     FileViewer& viewer;
     EngineSource engine = EngineSource::pinned();
     MountOptions mountOptions = {};
+    StorageActivation::Options activation = {};
 };

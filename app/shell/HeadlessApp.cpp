@@ -1,44 +1,24 @@
 #include "app/shell/HeadlessApp.h"
 
 #include "app/api/APIClient.h"
-#include "app/fileprovider-domain/FreedesktopFileViewer.h"
+#include "app/mount/MountManager.h"
 #include "app/shell/ActivityLog.h"
 #include "app/shell/AppDelegate.h"
 #include "app/shell/AppUI.h"
 #include "app/shell/InstanceChannel.h"
-#include "app/shell/StatusSnapshot.h"
+#include "app/shell/InstanceCommands.h"
+#include "app/shell/QuitSequence.h"
 #include "app/shell/TerminationSignals.h"
+#include "platform/FreedesktopFileViewer.h"
 #include "platform/fileprovider/FileProviderDomainRegistry.h"
+#include "shared/ConsoleLine.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
 
 namespace HeadlessApp {
 
-namespace {
-
-QJsonObject answer(AppDelegate& delegate, const QJsonObject& request) {
-    const QString command = request.value("command").toString();
-    if (command == QLatin1String("status"))
-        return StatusSnapshot::build(delegate);
-    if (command == QLatin1String("didLogin")) {
-        delegate.didLoginElsewhere();
-        return {{"ok", true}};
-    }
-    if (command == QLatin1String("ping"))
-        return {{"ok", true}};
-    return {{"error", "unknown command"}};
-}
-
-QCoro::Task<> terminate(AppDelegate& delegate) {
-    QTextStream(stdout) << "[Kelvane] quitting: unmounting drives" << Qt::endl;
-    co_await delegate.applicationWillTerminate();
-    QCoreApplication::quit();
-}
-
-} // namespace
-
-int run() {
+int run(Options options) {
     UserDefaults defaults;
     const auto credentials = makeCredentialStore();
     Keychain keychain(*credentials);
@@ -47,27 +27,29 @@ int run() {
     FreedesktopFileViewer viewer;
     HeadlessUI ui;
     AppDelegate delegate(AppServices{defaults, keychain, network, domains, viewer}, ui);
+    if (options.fileProvider)
+        delegate.overrideStorageMode(StorageMode::fileprovider);
 
     InstanceChannel channel;
-    if (!channel.listen([&](const QJsonObject& r) { return answer(delegate, r); })) {
+    if (!channel.listen()) {
         QTextStream(stderr) << "Kelvane is already running." << Qt::endl;
         return 1;
     }
-    ActivityLog log(delegate);
+    InstanceCommands::registerCore(channel, delegate);
+    ActivityLog log(delegate.mountManager(), delegate.syncStatus());
+    QObject::connect(&delegate.mountManager(), &MountManager::driveStayedMounted, &delegate,
+                     [](const QString&, const QString& mountPoint, const QString& reason) {
+                         ConsoleLine::app(QStringLiteral("%1 stayed mounted (%2); its engine "
+                                                         "keeps running until it is unmounted")
+                                              .arg(mountPoint, reason));
+                     });
+    QuitSequence quit(delegate);
     TerminationSignals signals_;
-    bool quitting = false;
-    QObject::connect(&signals_, &TerminationSignals::terminationRequested, &delegate, [&] {
-        if (quitting) {
-            QTextStream(stdout) << "[Kelvane] still unmounting; waiting for pending uploads"
-                                << Qt::endl;
-            return;
-        }
-        quitting = true;
-        terminate(delegate);
-    });
+    QObject::connect(&signals_, &TerminationSignals::terminationRequested, &quit,
+                     &QuitSequence::request);
     delegate.applicationDidFinishLaunching();
     if (!delegate.apiClient().isLoggedIn())
-        QTextStream(stdout) << "[Kelvane] not signed in; waiting for `kelvane sign-in`" << Qt::endl;
+        ConsoleLine::app(QStringLiteral("not signed in; waiting for `kelvane sign-in`"));
     return QCoreApplication::exec();
 }
 

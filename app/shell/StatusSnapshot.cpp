@@ -1,33 +1,30 @@
 #include "app/shell/StatusSnapshot.h"
 
+#include "app/activation/StorageActivation.h"
 #include "app/activity/SyncStatusReader.h"
 #include "app/api/APIClient.h"
 #include "app/mount/MountManager.h"
-#include "app/shell/AppDelegate.h"
 
 #include <QJsonArray>
 #include <QLocale>
+#include <QMetaEnum>
 #include <QTextStream>
+#include <cmath>
 
 namespace StatusSnapshot {
 
 namespace {
 
-QString kindName(DirectMountState::Kind kind) {
-    switch (kind) {
-    case DirectMountState::Kind::mounting:
-        return QStringLiteral("mounting");
-    case DirectMountState::Kind::mounted:
-        return QStringLiteral("mounted");
-    case DirectMountState::Kind::error:
-        return QStringLiteral("error");
-    case DirectMountState::Kind::inactive:
-        break;
-    }
-    return QStringLiteral("inactive");
+// Values read from drives may be anything; beyond this they are not sizes worth printing.
+constexpr double kLargestBytes = 9.0e18;
+
+qint64 asBytes(double value) {
+    if (!std::isfinite(value) || value <= 0)
+        return 0;
+    return value >= kLargestBytes ? qint64(kLargestBytes) : qint64(value);
 }
 
-QJsonObject activityOf(SyncStatusReader& reader) {
+QJsonObject activityOf(const SyncStatusReader& reader) {
     QJsonObject a{
         {"active", reader.isAnyActive()},     {"uploadBacklogBytes", reader.uploadBacklogBytes()},
         {"uploadRate", reader.uploadRate()},  {"uploading", reader.juicefsUploading()},
@@ -37,50 +34,20 @@ QJsonObject activityOf(SyncStatusReader& reader) {
     return a;
 }
 
-QString describe(const QJsonObject& state) {
-    const QString kind = state.value("state").toString();
-    if (kind == QLatin1String("mounted"))
-        return "mounted at " + state.value("path").toString();
-    if (kind == QLatin1String("error"))
-        return "error: " + state.value("message").toString();
-    return kind;
+QString phaseName(StorageActivation::Phase phase) {
+    return QString::fromLatin1(
+        QMetaEnum::fromType<StorageActivation::Phase>().valueToKey(int(phase)));
 }
 
-} // namespace
-
-QJsonObject stateToJson(const DirectMountState& state) {
-    QJsonObject o{{"state", kindName(state.kind())}};
-    if (state.isMounted())
-        o.insert("path", state.path());
-    if (state.isError())
-        o.insert("message", state.message());
-    return o;
+QString etaText(double seconds) {
+    if (!std::isfinite(seconds) || seconds < 0)
+        return {};
+    if (seconds >= 3600)
+        return QStringLiteral(", about %1 h left").arg(QString::number(seconds / 3600, 'f', 0));
+    return QStringLiteral(", about %1 s left").arg(QString::number(seconds, 'f', 0));
 }
 
-QJsonObject build(AppDelegate& delegate) {
-    APIClient& api = delegate.apiClient();
-    MountManager& mounts = delegate.mountManager();
-    QJsonObject snapshot{{"running", true},
-                         {"signedIn", api.isLoggedIn()},
-                         {"aggregate", stateToJson(mounts.directMountState())},
-                         {"activity", activityOf(delegate.syncStatus())}};
-    if (const auto& user = api.currentUser())
-        snapshot.insert("user", user->toJson());
-    QJsonArray filespaces;
-    const MountStateMap states = mounts.mountStates();
-    for (const Filespace& f : mounts.filespaces()) {
-        QJsonObject o = f.toJson();
-        o.insert("mount_path", mounts.lastBase() + '/' + f.mountName);
-        o.insert("mount", stateToJson(states.value(f.id)));
-        filespaces.append(o);
-    }
-    snapshot.insert("filespaces", filespaces);
-    return snapshot;
-}
-
-QString renderText(const QJsonObject& snapshot) {
-    QString text;
-    QTextStream out(&text);
+void renderSession(QTextStream& out, const QJsonObject& snapshot) {
     const QJsonObject user = snapshot.value("user").toObject();
     if (!snapshot.value("signedIn").toBool())
         out << "Not signed in.\n";
@@ -89,21 +56,90 @@ QString renderText(const QJsonObject& snapshot) {
     else
         out << "Signed in as " << user.value("name").toString() << " <"
             << user.value("email").toString() << ">\n";
+    const QString phase = snapshot.value("phase").toString();
+    if (phase == QLatin1String("connecting"))
+        out << "Connecting to " << snapshot.value("server").toString() << "…\n";
+    else if (phase == QLatin1String("waitingToRetry"))
+        out << "The server could not be reached; trying again shortly.\n";
+}
+
+int renderDrives(QTextStream& out, const QJsonObject& snapshot) {
+    int mounted = 0;
     // The aggregate's path is just one of the drives; each drive's line below has its own.
-    QJsonObject aggregate = snapshot.value("aggregate").toObject();
-    aggregate.remove("path");
-    out << "Drives: " << describe(aggregate) << "\n";
-    for (const QJsonValue& v : snapshot.value("filespaces").toArray())
-        out << "  " << v["name"].toString() << ": " << describe(v["mount"].toObject()) << "\n";
-    const QJsonObject a = snapshot.value("activity").toObject();
+    DirectMountState aggregate = stateFromJson(snapshot.value("aggregate").toObject());
+    if (snapshot.contains("aggregate"))
+        out << "Drives: "
+            << (aggregate.isMounted() ? QStringLiteral("mounted") : describe(aggregate)) << "\n";
+    for (const QJsonValue& v : snapshot.value("filespaces").toArray()) {
+        const DirectMountState state = stateFromJson(v["mount"].toObject());
+        mounted += state.isMounted() ? 1 : 0;
+        out << "  " << v["name"].toString() << ": ";
+        if (v["unmounting"].toBool())
+            out << "unmounting (uploading what is staged first)\n";
+        else
+            out << describe(state) << "\n";
+    }
+    for (const QJsonValue& v : snapshot.value("leftoverMounts").toArray()) {
+        ++mounted;
+        out << "  left mounted by an earlier run: " << v.toString() << "\n";
+    }
+    return mounted;
+}
+
+void renderActivity(QTextStream& out, const QJsonObject& a) {
     const QLocale c = QLocale::c();
     out << "Activity: " << (a.value("active").toBool() ? "data is moving" : "idle")
-        << "; upload backlog " << c.formattedDataSize(a.value("uploadBacklogBytes").toInteger())
-        << " at " << c.formattedDataSize(qint64(a.value("uploadRate").toDouble())) << "/s";
+        << "; upload backlog "
+        << c.formattedDataSize(asBytes(a.value("uploadBacklogBytes").toDouble())) << " at "
+        << c.formattedDataSize(asBytes(a.value("uploadRate").toDouble())) << "/s";
     if (a.contains("uploadETA"))
-        out << ", about " << qRound(a.value("uploadETA").toDouble()) << " s left";
+        out << etaText(a.value("uploadETA").toDouble());
     out << "; " << a.value("uploading").toInteger() << " uploading, "
         << a.value("staging").toInteger() << " staged\n";
+}
+
+} // namespace
+
+QJsonObject build(const Sources& sources) {
+    const APIClient& api = sources.api;
+    const MountManager& mounts = sources.mounts;
+    QJsonObject snapshot{{"running", true},
+                         {"signedIn", api.isLoggedIn()},
+                         {"phase", phaseName(sources.activation.phase())},
+                         {"aggregate", toJson(mounts.directMountState())},
+                         {"activity", activityOf(sources.activity)}};
+    if (const auto base = api.baseURL())
+        snapshot.insert("server", base->toString());
+    if (const auto& user = api.currentUser())
+        snapshot.insert("user", user->toJson());
+    QJsonArray filespaces;
+    const MountStateMap states = mounts.mountStates();
+    const QStringList unmounting = mounts.unmounting();
+    for (const Filespace& f : mounts.filespaces()) {
+        QJsonObject o = f.toJson();
+        o.insert("mount_path", mounts.lastBase() + '/' + f.mountName);
+        o.insert("mount", toJson(states.value(f.id)));
+        if (unmounting.contains(f.id))
+            o.insert("unmounting", true);
+        filespaces.append(o);
+    }
+    snapshot.insert("filespaces", filespaces);
+    if (!mounts.leftoverMounts().isEmpty())
+        snapshot.insert("leftoverMounts", QJsonArray::fromStringList(mounts.leftoverMounts()));
+    return snapshot;
+}
+
+QString renderText(const QJsonObject& snapshot) {
+    QString text;
+    QTextStream out(&text);
+    renderSession(out, snapshot);
+    const int mounted = renderDrives(out, snapshot);
+    if (!snapshot.value("signedIn").toBool() && mounted > 0)
+        out << (mounted == 1 ? QStringLiteral("1 drive is still mounted.")
+                             : QStringLiteral("%1 drives are still mounted.").arg(mounted))
+            << " Sign in again, or quit Kelvane to unmount.\n";
+    if (snapshot.contains("activity"))
+        renderActivity(out, snapshot.value("activity").toObject());
     return text;
 }
 

@@ -2,15 +2,23 @@
 
 #include <QJsonObject>
 
-class AppDelegate;
-class DirectMountState;
+class APIClient;
+class MountManager;
+class StorageActivation;
+class SyncStatusReader;
 
-// What a running instance tells `kelvane status`: the session, every drive's state and the
-// activity values, as JSON.
+// What a running instance tells `kelvane status`: the session, what the activation is doing,
+// every drive's state and the activity values, as JSON; and the text form of that JSON.
 namespace StatusSnapshot {
 
-QJsonObject build(AppDelegate& delegate);
-QJsonObject stateToJson(const DirectMountState& state);
+struct Sources {
+    const APIClient& api;
+    const MountManager& mounts;
+    const SyncStatusReader& activity;
+    const StorageActivation& activation;
+};
+
+QJsonObject build(const Sources& sources);
 // Human-readable form of a snapshot (or of the offline report, which lacks the drive states).
 QString renderText(const QJsonObject& snapshot);
 

@@ -4,8 +4,9 @@
 
 class QSocketNotifier;
 
-// Turns SIGINT and SIGTERM into a Qt signal on the main thread, so quitting goes through the
-// application's orderly termination (drives unmounted) instead of killing the process.
+// Turns SIGINT, SIGTERM and SIGHUP (the terminal went away) into a Qt signal on the main thread, so
+// quitting goes through the application's orderly termination (drives unmounted) instead of killing
+// the process.
 class TerminationSignals : public QObject {
     Q_OBJECT
 public:

@@ -1,6 +1,6 @@
 #include "app/mount/EngineInstaller.h"
 #include "app/mount/MountManager.h"
-#include "app/mount/MountTable.h"
+#include "platform/MountTable.h"
 #include "platform/UserDefaults.h"
 #include "shared/WaitForTask.h"
 

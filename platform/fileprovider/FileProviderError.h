@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QByteArray>
+#include "shared/KelvaneError.h"
+
 #include <QString>
-#include <exception>
 
 // A failure of the file-provider layer: the framework's numeric code and a description the
 // user may see. File failures carry the platform's own text.
-class FileProviderError : public std::exception {
+class FileProviderError : public KelvaneError {
 public:
     static constexpr int kServerUnreachable = -1004;
     static constexpr int kNoSuchItem = -1005;
@@ -15,14 +15,12 @@ public:
     static constexpr int kFileError = -1;
 
     FileProviderError(int code, QString description)
-        : code_(code), description_(std::move(description)), what_(description_.toUtf8()) {}
+        : code_(code), description_(std::move(description)) {}
 
     int code() const { return code_; }
-    QString description() const { return description_; }
-    const char* what() const noexcept override { return what_.constData(); }
+    QString description() const override { return description_; }
 
 private:
     int code_;
     QString description_;
-    QByteArray what_;
 };

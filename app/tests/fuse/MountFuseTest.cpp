@@ -1,13 +1,13 @@
 #include "app/api/APIClient.h"
 #include "app/mount/EngineInstaller.h"
 #include "app/mount/MountManager.h"
-#include "app/mount/MountTable.h"
 #include "app/settings/Keychain.h"
 #include "app/tests/mountsupport/BindMount.h"
 #include "app/tests/mountsupport/DriveGuard.h"
 #include "app/tests/mountsupport/LogCapture.h"
 #include "app/tests/mountsupport/MountTestKit.h"
 #include "app/tests/mountsupport/ProcessTable.h"
+#include "platform/MountTable.h"
 #include "platform/Paths.h"
 #include "platform/UserDefaults.h"
 #include "tests/support/DevServer.h"
@@ -112,7 +112,7 @@ TEST_F(MountFuseTest, InstallMountUseAdoptAndUnmountBothDemoFilespaces) {
     const QList<Filespace> filespaces = activate(manager);
     ASSERT_EQ(filespaces.size(), 2);
     ASSERT_TRUE(waitUntil([&] { return allMounted(manager, 2); }, 60s))
-        << toString(manager.directMountState()).toStdString();
+        << describe(manager.directMountState()).toStdString();
     EXPECT_TRUE(manager.directMountState().isMounted());
     for (const Filespace& filespace : filespaces) {
         const QString drive = base() + "/" + filespace.mountName;

@@ -1,5 +1,5 @@
 #include "app/activity/SyncStatusReader.h"
-#include "app/tests/activity/WaitUntil.h"
+#include "tests/support/WaitUntil.h"
 
 #include <QDir>
 #include <QFile>

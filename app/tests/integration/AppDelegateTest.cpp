@@ -1,11 +1,11 @@
 #include "app/shell/AppDelegate.h"
 #include "app/activity/SyncStatusReader.h"
 #include "app/api/APIClient.h"
-#include "app/fileprovider-domain/FileViewer.h"
 #include "app/mount/MountManager.h"
 #include "app/settings/SharedConfig.h"
 #include "app/shell/AppUI.h"
 #include "app/tests/support/ClientServices.h"
+#include "platform/FileViewer.h"
 #include "platform/fileprovider/FileProviderDomainRegistry.h"
 #include "shared/WaitForTask.h"
 #include "tests/support/DevServer.h"
@@ -120,5 +120,5 @@ TEST_F(AppDelegateTest, SignInFromAnotherProcessBringsItsServerAndUser) {
     EXPECT_EQ(delegate->apiClient().currentUser()->email, DevServer::kDemoEmail);
     EXPECT_EQ(delegate->mountManager().filespaces().size(), 2);
     EXPECT_TRUE(state().message().startsWith("FUSE is required for the Kelvane drive."))
-        << toString(state()).toStdString();
+        << describe(state()).toStdString();
 }

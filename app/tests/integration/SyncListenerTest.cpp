@@ -1,16 +1,16 @@
 #include "app/activity/SyncListener.h"
 #include "app/api/APIClient.h"
 #include "app/fileprovider-domain/FileProviderManager.h"
-#include "app/fileprovider-domain/FileViewer.h"
 #include "app/settings/Keychain.h"
-#include "app/tests/activity/WaitUntil.h"
 #include "app/tests/support/ClientServices.h"
+#include "platform/FileViewer.h"
 #include "platform/UserDefaults.h"
 #include "platform/fileprovider/FileProviderDomainRegistry.h"
 #include "shared/InvalidationToken.h"
 #include "tests/support/DevServer.h"
 #include "tests/support/InMemoryCredentialStore.h"
 #include "tests/support/TestHome.h"
+#include "tests/support/WaitUntil.h"
 
 #include <QCoreApplication>
 #include <QNetworkAccessManager>

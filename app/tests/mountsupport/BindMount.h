@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/mount/MountTable.h"
+#include "platform/MountTable.h"
 
 #include <QFile>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/mount/MountTable.h"
 #include "app/tests/mountsupport/MountTestKit.h"
+#include "platform/MountTable.h"
 
 #include <QProcess>
 #include <QString>

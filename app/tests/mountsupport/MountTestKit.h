@@ -2,6 +2,7 @@
 
 #include "app/mount/EngineInstaller.h"
 #include "app/mount/MountOptions.h"
+#include "tests/support/WaitUntil.h"
 
 #include <QCoreApplication>
 #include <QCoroTask>
@@ -23,22 +24,9 @@ namespace MountTestKit {
 
 using namespace std::chrono_literals;
 
-// Runs the event loop until the condition holds or the limit passes; checks every 10 ms.
 inline bool waitUntil(const std::function<bool()>& condition,
                       std::chrono::milliseconds limit = 30s) {
-    if (condition())
-        return true;
-    const QDeadlineTimer deadline(limit);
-    QEventLoop loop;
-    QTimer tick;
-    tick.setInterval(10);
-    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-        if (condition() || deadline.hasExpired())
-            loop.quit();
-    });
-    tick.start();
-    loop.exec();
-    return condition();
+    return ::waitUntil(condition, limit);
 }
 
 namespace detail {

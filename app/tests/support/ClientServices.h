@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/api/APIClient.h"
-#include "app/fileprovider-domain/FileViewer.h"
 #include "app/settings/Keychain.h"
+#include "platform/FileViewer.h"
 #include "platform/UserDefaults.h"
 #include "tests/support/InMemoryCredentialStore.h"
 

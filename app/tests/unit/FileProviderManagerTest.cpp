@@ -1,7 +1,6 @@
 #include "app/fileprovider-domain/FileProviderManager.h"
-#include "app/fileprovider-domain/FileViewer.h"
-#include "app/tests/activity/WaitUntil.h"
 #include "app/tests/support/ClientServices.h"
+#include "platform/FileViewer.h"
 #include "platform/Paths.h"
 #include "platform/fileprovider/FileProviderDomainRegistry.h"
 #include "platform/fileprovider/FileProviderError.h"
@@ -9,6 +8,7 @@
 #include "shared/InvalidationToken.h"
 #include "shared/WaitForTask.h"
 #include "tests/support/TestHome.h"
+#include "tests/support/WaitUntil.h"
 
 #include <QCoroTask>
 #include <QDir>

@@ -27,9 +27,10 @@ TEST(InstanceChannel, OneInstancePerHomeAnswersRequests) {
     EXPECT_FALSE(InstanceChannel::ask({{"command", "ping"}}, 500)) << "nobody is listening yet";
 
     InstanceChannel first;
-    ASSERT_TRUE(first.listen([](const QJsonObject& r) {
-        return QJsonObject{{"echo", r.value("command")}};
-    }));
+    ASSERT_TRUE(first.listen());
+    first.handle("status", InstanceChannel::Answer([](const QJsonObject& r) {
+                     return QJsonObject{{"echo", r.value("command")}};
+                 }));
     const auto reply = askFromWorker({{"command", "status"}});
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->value("echo").toString(), "status");
@@ -37,7 +38,7 @@ TEST(InstanceChannel, OneInstancePerHomeAnswersRequests) {
     // A second instance in the same home is refused while the first one answers.
     QFuture<bool> second = QtConcurrent::run([] {
         InstanceChannel other;
-        return other.listen([](const QJsonObject&) { return QJsonObject{}; });
+        return other.listen();
     });
     while (!second.isFinished())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
@@ -47,7 +48,7 @@ TEST(InstanceChannel, OneInstancePerHomeAnswersRequests) {
     TestHome other;
     EXPECT_NE(InstanceChannel::socketPath(), QString());
     InstanceChannel elsewhere;
-    EXPECT_TRUE(elsewhere.listen([](const QJsonObject&) { return QJsonObject{}; }));
+    EXPECT_TRUE(elsewhere.listen());
 }
 
 TEST(InstanceChannel, SocketLeftByACrashIsTakenOver) {
@@ -58,8 +59,31 @@ TEST(InstanceChannel, SocketLeftByACrashIsTakenOver) {
     ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
     leftover.close();
     InstanceChannel channel;
-    ASSERT_TRUE(channel.listen([](const QJsonObject&) { return QJsonObject{{"ok", true}}; }));
+    ASSERT_TRUE(channel.listen());
+    channel.handle("ping", InstanceChannel::Answer([](const QJsonObject&) {
+                       return QJsonObject{{"ok", true}};
+                   }));
     const auto reply = askFromWorker({{"command", "ping"}});
     ASSERT_TRUE(reply);
     EXPECT_TRUE(reply->value("ok").toBool());
+    // A command nobody handles is answered, not dropped.
+    const auto unknown = askFromWorker({{"command", "no-such-command"}});
+    ASSERT_TRUE(unknown);
+    EXPECT_EQ(unknown->value("error").toString(), "unknown command");
+}
+
+TEST(InstanceChannel, OfManyStartingAtOnceExactlyOneWins) {
+    TestHome home;
+    // Each claim is its own lock description, as separate processes would have.
+    std::vector<std::unique_ptr<InstanceChannel>> channels(8);
+    int winners = 0;
+    for (auto& channel : channels) {
+        channel = std::make_unique<InstanceChannel>();
+        winners += channel->listen() ? 1 : 0;
+    }
+    EXPECT_EQ(winners, 1);
+    // The lock goes with its holder: the next start wins.
+    channels.clear();
+    InstanceChannel next;
+    EXPECT_TRUE(next.listen());
 }

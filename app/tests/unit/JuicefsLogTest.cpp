@@ -69,4 +69,36 @@ TEST(JuicefsLog, UndecodableBytesDoNotHideTheReason) {
     EXPECT_TRUE(reason->startsWith("cannot open"));
 }
 
+TEST(JuicefsLog, ReasonsLoseTheEngineSourceTagAndComeFromTheRightProcess) {
+    TestHome home;
+    EXPECT_EQ(JuicefsLog::reasonFromLine("juicefs[7] <FATAL>: cache dir: permission denied "
+                                         "[MountDaemon.cpp:210]"),
+              QString("cache dir: permission denied"));
+    EXPECT_EQ(JuicefsLog::withoutSourceTag("a [b] stays [mount.go:12]"), QString("a [b] stays"));
+    // The parent's own output: its marked line, else its last line.
+    EXPECT_EQ(JuicefsLog::reasonFromOutput("starting\n<FATAL>: mount point is a file [x.go:3]\n"
+                                           "bye\n"),
+              QString("mount point is a file"));
+    EXPECT_EQ(JuicefsLog::reasonFromOutput("invalid --cache-size\n\n"),
+              QString("invalid --cache-size"));
+    EXPECT_EQ(JuicefsLog::reasonFromOutput(""), std::nullopt);
+
+    writeLog("2026/12/08 juicefs[100] <FATAL>: Team failed [a.go:1]\n"
+             "2026/12/08 juicefs[200] <FATAL>: Marketing failed [a.go:1]\n");
+    EXPECT_EQ(JuicefsLog::lastFatalOfProcess(Paths::juicefsLogFile(), 100), QString("Team failed"));
+    EXPECT_EQ(JuicefsLog::lastFatalOfProcess(Paths::juicefsLogFile(), 300), std::nullopt);
+}
+
+TEST(JuicefsLog, ALogEndingInAHugeUnbrokenLineIsReadOnlyAtItsTail) {
+    TestHome home;
+    // 64 MB without a line feed after the reason: only the tail is read, and the line cut by
+    // the tail's start does not count.
+    QByteArray text = "<FATAL>: too far back\n";
+    text += QByteArray(64 * 1024 * 1024, 'x');
+    writeLog(text);
+    EXPECT_EQ(MountManager::lastFatalFromJuicefsLog(), std::nullopt);
+    writeLog("<FATAL>: recent\n" + QByteArray(1024 * 1024, 'y'));
+    EXPECT_EQ(MountManager::lastFatalFromJuicefsLog(), QString("recent"));
+}
+
 } // namespace

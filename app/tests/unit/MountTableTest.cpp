@@ -1,4 +1,4 @@
-#include "app/mount/MountTable.h"
+#include "platform/MountTable.h"
 #include "tests/support/TestHome.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "app/activity/RefreshThrottle.h"
 #include "app/tests/activity/ManualClock.h"
-#include "app/tests/activity/WaitUntil.h"
+#include "tests/support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "app/mount/MountTable.h"
+#include "platform/MountTable.h"
 
-#include "app/mount/MountPointValidator.h"
 #include "platform/Logging.h"
+#include "platform/PathText.h"
 
 #include <QDir>
 #include <QFile>
@@ -69,7 +69,7 @@ std::optional<Entry> find(const QList<Entry>& entries, const QString& path) {
 
 QString kernelPath(const QString& path) {
     const QString absolute = QDir::isAbsolutePath(path) ? path : QDir::current().filePath(path);
-    const QString clean = MountPointValidator::cleanAbsolute(absolute);
+    const QString clean = PathText::cleanAbsolute(absolute);
     const QFileInfo info(clean);
     if (clean == QLatin1String("/") || info.fileName().isEmpty())
         return clean;
@@ -84,10 +84,10 @@ bool isJuicefsMounted(const QString& path, const QList<Entry>& entries) {
     const QString wanted = kernelPath(path);
     const auto entry = find(entries, wanted);
     if (!entry) {
-        qCDebug(lcMount, "mountinfo: no mount at %s", qUtf8Printable(wanted));
+        qCDebug(lcPlatform, "mountinfo: no mount at %s", qUtf8Printable(wanted));
         return false;
     }
-    qCDebug(lcMount, "mountinfo match: %s fstype=%s", qUtf8Printable(entry->mountPoint),
+    qCDebug(lcPlatform, "mountinfo match: %s fstype=%s", qUtf8Printable(entry->mountPoint),
             qUtf8Printable(entry->fsType));
     return entry->fsType == kJuicefsType;
 }

@@ -1,4 +1,4 @@
-#include "app/fileprovider-domain/FreedesktopFileViewer.h"
+#include "platform/FreedesktopFileViewer.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -1,7 +1,8 @@
-#include "app/mount/ChildProcess.h"
+#include "platform/ChildProcess.h"
 
 #include <QCoroFuture>
 #include <QPromise>
+#include <QTimer>
 
 namespace ChildProcess {
 
@@ -47,6 +48,42 @@ QCoro::Task<void> finished(QProcess& process) {
     QObject::connect(&process, &QProcess::finished, &context, [outcome] { outcome->settle(true); });
     QFuture<void> settled = outcome->promise.future();
     co_await settled;
+}
+
+QCoro::Task<bool> finishedWithin(QProcess& process, std::chrono::milliseconds limit) {
+    if (process.state() == QProcess::NotRunning)
+        co_return true;
+    auto outcome = std::make_shared<Outcome>();
+    QObject context;
+    QObject::connect(&process, &QProcess::finished, &context, [outcome] { outcome->settle(true); });
+    QTimer::singleShot(limit, &context, [outcome] { outcome->settle(false); });
+    QFuture<void> settled = outcome->promise.future();
+    co_await settled;
+    co_return outcome->started;
+}
+
+QCoro::Task<Result> run(QString program, QStringList arguments, std::chrono::milliseconds limit,
+                        QProcessEnvironment environment) {
+    Result result;
+    Owned process(new QProcess);
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    process->setProcessEnvironment(environment);
+    process->start(program, arguments, QIODevice::ReadOnly);
+    result.started = co_await started(*process);
+    if (!result.started) {
+        result.error = process->errorString();
+        co_return result;
+    }
+    if (!co_await finishedWithin(*process, limit)) {
+        result.timedOut = true;
+        process->kill();
+        co_await finished(*process);
+    }
+    result.output = process->readAll();
+    result.exitCode = process->exitCode();
+    result.succeeded = !result.timedOut && process->exitStatus() == QProcess::NormalExit &&
+                       process->exitCode() == 0;
+    co_return result;
 }
 
 void terminateAndRelease(Owned process) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/fileprovider-domain/FileViewer.h"
+#include "platform/FileViewer.h"
 
 // The file manager reached over D-Bus (org.freedesktop.FileManager1); when none answers, the
 // folder is opened with xdg-open instead.

@@ -1,0 +1,3 @@
+#include "app/shell/ShellLogging.h"
+
+Q_LOGGING_CATEGORY(lcShell, "com.30814qv.kelvane.shell")
