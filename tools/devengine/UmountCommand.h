@@ -7,15 +7,23 @@
 #include <sys/types.h>
 #include <vector>
 
-// `juicefs umount [--force] MOUNTPOINT`: has the daemon upload what is staged, detaches the
-// mount and waits for the daemon to finish.
+// `juicefs umount [--force] MOUNTPOINT`: has the daemon upload what is staged (printing the
+// backlog while it waits), detaches the mount and waits for the daemon to finish.
+// Exit codes: 0 unmounted; 1 not mounted, busy or a bad command line; 2 the mount's engine is
+// gone or does not answer (detach it with fusermount3 -uz, or pass --force).
 class UmountCommand {
 public:
+    static constexpr int kEngineGone = 2;
+
     static OptionTable optionTable();
     static int run(const std::vector<std::string>& args);
     // The daemon's process id as its .stats file reports it.
     static std::optional<pid_t> daemonPid(const std::string& statsText);
+    // The staged blocks and bytes a .stats text reports, if it names them.
+    static std::optional<std::pair<std::uint64_t, std::uint64_t>>
+    backlog(const std::string& statsText);
 
 private:
-    static void flush(const std::string& mountPoint);
+    static int flushWithProgress(const std::string& mountPoint);
+    static int detachGone(const std::string& mountPoint, const std::string& why, bool force);
 };
