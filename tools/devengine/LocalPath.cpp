@@ -39,4 +39,11 @@ std::optional<std::string> tooLong(const std::string& path) {
     return std::nullopt;
 }
 
+std::string shortened(const std::string& path, std::size_t most) {
+    if (path.size() <= most)
+        return path;
+    const std::size_t tail = most / 3;
+    return path.substr(0, most - tail) + "…" + path.substr(path.size() - tail);
+}
+
 } // namespace LocalPath

@@ -13,4 +13,7 @@ std::optional<std::string> resolve(const std::string& text);
 // or nothing.
 std::optional<std::string> tooLong(const std::string& path);
 
+// A long path cut in the middle for a message ("/home/me/…/end").
+std::string shortened(const std::string& path, std::size_t most = 80);
+
 } // namespace LocalPath

@@ -175,9 +175,10 @@ std::optional<MountConfig> MountCommand::configFrom(const CommandLine& line, std
 
 bool MountCommand::checkNames(const MountConfig& config, std::string& problem) {
     if (const auto why = LocalPath::tooLong(config.mountPoint))
-        problem = "mount point " + config.mountPoint.substr(0, 200) + " is too long: " + *why;
+        problem =
+            "mount point " + LocalPath::shortened(config.mountPoint) + " is too long: " + *why;
     else if (const auto cacheWhy = LocalPath::tooLong(config.cacheDir))
-        problem = "invalid --cache-dir " + config.cacheDir.substr(0, 200) + ": " + *cacheWhy;
+        problem = "invalid --cache-dir " + LocalPath::shortened(config.cacheDir) + ": " + *cacheWhy;
     else if (config.displayName.size() > NAME_MAX)
         problem = "volume name \"" + config.displayName.substr(0, 32) +
                   "…\" is too long: " + std::to_string(config.displayName.size()) +

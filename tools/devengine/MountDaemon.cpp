@@ -237,6 +237,9 @@ void MountDaemon::recover(StagingArea& staging) const {
     if (found.orphaned > 0)
         logWarning("dropped " + plural(found.orphaned, "staged block", "staged blocks") +
                    " that belong to no staged file");
+    if (found.renamed > 0)
+        logInfo("found " + plural(found.renamed, "staged file", "staged files") +
+                " under a new name in " + config_.volumeName);
     for (const auto& path : found.lostPaths)
         logWarning("staged data of " + path + " dropped: the file is no longer in " +
                    config_.volumeName);

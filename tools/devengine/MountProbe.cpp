@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <thread>
 
 namespace MountProbe {
@@ -24,8 +24,9 @@ struct Shared {
 Result check(const std::string& mountPoint, std::chrono::milliseconds limit) {
     auto shared = std::make_shared<Shared>();
     std::thread([shared, mountPoint] {
-        struct stat st {};
-        const int error = ::stat(mountPoint.c_str(), &st) == 0 ? 0 : errno;
+        // statfs always reaches the engine; a stat may be answered from the attribute cache.
+        struct statvfs st {};
+        const int error = ::statvfs(mountPoint.c_str(), &st) == 0 ? 0 : errno;
         std::lock_guard lock(shared->mutex);
         shared->answered = true;
         shared->error = error;
@@ -34,7 +35,7 @@ Result check(const std::string& mountPoint, std::chrono::milliseconds limit) {
     std::unique_lock lock(shared->mutex);
     if (!shared->done.wait_for(lock, limit, [&] { return shared->answered; }))
         return {Answer::noAnswer, 0};
-    // A stat that fails for another reason (a permission) still got an answer from the engine.
+    // A failure for another reason (a permission) still got an answer from the engine.
     if (shared->error == ENOTCONN || shared->error == ECONNABORTED || shared->error == EIO)
         return {Answer::notConnected, shared->error};
     return {Answer::alive, shared->error};

@@ -11,7 +11,7 @@ enum class Answer { alive, notConnected, noAnswer };
 
 struct Result {
     Answer answer = Answer::alive;
-    int error = 0; // errno of a failed stat
+    int error = 0; // errno of a failed statfs
 };
 
 Result check(const std::string& mountPoint, std::chrono::milliseconds limit);

@@ -84,8 +84,8 @@ bool StagingRecovery::verifyBlock(const std::string& path, std::uint64_t index,
 }
 
 // The record's path first; then a search of the volume for the same file under a new name.
-int StagingRecovery::openBacking(const std::string& backingRoot,
-                                 StagingFormat::FileRecord& record) {
+int StagingRecovery::openBacking(const std::string& backingRoot, StagingFormat::FileRecord& record,
+                                 Report& report) {
     if (const int fd = openMatching(backingRoot + record.path, record); fd >= 0)
         return fd;
     std::error_code failed;
@@ -100,6 +100,7 @@ int StagingRecovery::openBacking(const std::string& backingRoot,
             continue;
         if (const int fd = openMatching(it->path().string(), record); fd >= 0) {
             record.path = it->path().string().substr(backingRoot.size());
+            ++report.renamed;
             return fd;
         }
     }
@@ -164,7 +165,7 @@ std::vector<RecoveredFile> StagingRecovery::scan(const std::string& folder,
             }
         }
         if (!file.blocks.empty())
-            file.fd = openBacking(backingRoot, file.record);
+            file.fd = openBacking(backingRoot, file.record, report);
         if (file.fd >= 0 && isHiddenName(file.record.path)) {
             ::unlink((backingRoot + file.record.path).c_str());
             ::close(file.fd);

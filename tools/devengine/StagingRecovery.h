@@ -28,6 +28,7 @@ public:
         std::uint64_t damaged = 0;          // failed their length or checksum test
         std::uint64_t unfinished = 0;       // working files of writes never acknowledged
         std::uint64_t orphaned = 0;         // blocks without a valid record
+        std::uint64_t renamed = 0;          // files found only by a search for their identity
         std::vector<std::string> lostPaths; // staged files whose backing file is gone
     };
 
@@ -38,5 +39,6 @@ private:
     struct Found;
     static bool verifyBlock(const std::string& path, std::uint64_t index, std::uint64_t blockSize,
                             std::uint64_t& length);
-    static int openBacking(const std::string& backingRoot, StagingFormat::FileRecord& record);
+    static int openBacking(const std::string& backingRoot, StagingFormat::FileRecord& record,
+                           Report& report);
 };

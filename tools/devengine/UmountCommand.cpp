@@ -79,18 +79,18 @@ std::optional<pid_t> UmountCommand::daemonPid(const std::string& statsText) {
     return static_cast<pid_t>(it->second);
 }
 
-std::optional<std::pair<std::uint64_t, std::uint64_t>>
-UmountCommand::backlog(const std::string& statsText) {
+std::optional<UmountCommand::Backlog> UmountCommand::backlog(const std::string& statsText) {
     const auto values = numbers(statsText);
     const auto blocks = values.find("juicefs_staging_blocks");
     const auto bytes = values.find("juicefs_staging_block_bytes");
+    const auto sent = values.find("juicefs_object_request_data_bytes_PUT");
     if (blocks == values.end() || bytes == values.end())
         return std::nullopt;
-    return std::make_pair(blocks->second, bytes->second);
+    return Backlog{blocks->second, bytes->second, sent == values.end() ? 0 : sent->second};
 }
 
 // fsync on the mount's root makes the daemon upload everything staged before it answers;
-// meanwhile the backlog is printed once a second while it changes.
+// meanwhile the backlog is printed once a second while the upload moves.
 int UmountCommand::flushWithProgress(const std::string& mountPoint) {
     auto flush = std::make_shared<Flush>();
     std::thread([flush, mountPoint] {
@@ -103,23 +103,28 @@ int UmountCommand::flushWithProgress(const std::string& mountPoint) {
         flush->error = error;
         flush->done.notify_all();
     }).detach();
-    std::optional<std::pair<std::uint64_t, std::uint64_t>> last;
+    std::optional<Backlog> first, last;
     auto lastPrinted = std::chrono::steady_clock::now();
-    for (bool first = true;; first = false) {
+    for (bool start = true;; start = false) {
         {
             std::unique_lock lock(flush->mutex);
-            if (flush->done.wait_for(lock, first ? std::chrono::milliseconds(200) : kProgressEvery,
+            if (flush->done.wait_for(lock, start ? std::chrono::milliseconds(200) : kProgressEvery,
                                      [&] { return flush->finished; }))
                 return flush->error;
         }
         const auto now = std::chrono::steady_clock::now();
         const auto left = backlog(readAll(mountPoint + "/.stats"));
-        if (!left || left->first == 0 ||
-            (left == last && now - lastPrinted < kProgressAtLeastEvery))
+        if (!left || left->blocks == 0)
             continue;
+        if (last && left->sentBytes == last->sentBytes && now - lastPrinted < kProgressAtLeastEvery)
+            continue;
+        if (!first)
+            first = left;
+        const std::uint64_t sent = left->sentBytes - std::min(left->sentBytes, first->sentBytes);
         logInfo(std::string(last ? "still uploading " : "uploading ") +
-                describeBacklog(left->first, left->second) + " of " + mountPoint +
-                " before unmounting");
+                describeBacklog(left->blocks, left->bytes) + " of " + mountPoint +
+                " before unmounting" +
+                (last ? ", " + Units::humanBytes(sent) + " sent" : std::string()));
         last = left;
         lastPrinted = now;
     }

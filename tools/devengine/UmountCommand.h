@@ -2,6 +2,7 @@
 
 #include "tools/devengine/CommandLine.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <sys/types.h>
@@ -19,9 +20,13 @@ public:
     static int run(const std::vector<std::string>& args);
     // The daemon's process id as its .stats file reports it.
     static std::optional<pid_t> daemonPid(const std::string& statsText);
-    // The staged blocks and bytes a .stats text reports, if it names them.
-    static std::optional<std::pair<std::uint64_t, std::uint64_t>>
-    backlog(const std::string& statsText);
+    struct Backlog {
+        std::uint64_t blocks = 0;
+        std::uint64_t bytes = 0;
+        std::uint64_t sentBytes = 0; // the engine's running PUT total
+    };
+    // What a .stats text reports as staged, if it names it.
+    static std::optional<Backlog> backlog(const std::string& statsText);
 
 private:
     static int flushWithProgress(const std::string& mountPoint);

@@ -120,7 +120,8 @@ TEST_F(StagingAreaTest, TruncateCutsStagedDataAndExtendsWithZeros) {
 TEST_F(StagingAreaTest, AChangeDuringAnUploadKeepsTheBlockStagedUntilItIsSentAgain) {
     QDir().mkpath(dir_.filePath("eager"));
     StagingArea eager({dir_.filePath("eager").toStdString(), kBlock, {}, 1 << 20});
-    ASSERT_EQ(eager.write(key_, fd_, "/file.bin", "aaaaaaaaaaaaaaaa", kBlock, 0), 16); // full: ready at once
+    ASSERT_EQ(eager.write(key_, fd_, "/file.bin", "aaaaaaaaaaaaaaaa", kBlock, 0),
+              16); // full: ready at once
     const std::atomic<bool> carryOn{false};
     const auto job = eager.claim(carryOn);
     ASSERT_TRUE(job);
