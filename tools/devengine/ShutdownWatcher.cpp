@@ -69,10 +69,14 @@ void ShutdownWatcher::run() {
             break;
         if (forced_)
             continue;
-        if (shuttingDown_ || staging_.flushing())
-            detachNow(sig);
-        else
-            beginShutdown(sig);
+        try {
+            if (shuttingDown_ || staging_.flushing())
+                detachNow(sig);
+            else
+                beginShutdown(sig);
+        } catch (const std::exception& e) {
+            logError(std::string("cannot act on signal ") + ::strsignal(sig) + ": " + e.what());
+        }
     }
     if (flusher_.joinable())
         flusher_.join();

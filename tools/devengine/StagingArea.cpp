@@ -206,6 +206,10 @@ void StagingArea::adopt(RecoveredFile recovered) {
     for (const auto& [index, length] : recovered.blocks)
         staged->adoptCommitted(index, length, ++seq_, now);
     staged->adoptRecord(recovered.record);
+    if (files_.count(key)) { // two records of one file: the first one adopted stands
+        staged->removeStagedData();
+        return;
+    }
     files_[key] = std::move(staged);
     changed_.notify_all();
 }
