@@ -1,27 +1,34 @@
 #include "tools/devengine/MountCommand.h"
 
 #include "tools/devengine/EngineLog.h"
+#include "tools/devengine/LocalPath.h"
 #include "tools/devengine/MetaUrl.h"
 #include "tools/devengine/MountDaemon.h"
+#include "tools/devengine/MountProbe.h"
 #include "tools/devengine/MountTable.h"
+#include "tools/devengine/StagingFolder.h"
 #include "tools/devengine/Units.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 
 namespace {
+
+constexpr auto kProbeLimit = std::chrono::seconds(5);
+// Mbps: 0 is unlimited; below the floor one chunk would take days, above the ceiling the
+// limit means nothing.
+constexpr double kSlowestUploadMbps = 0.001;
+constexpr double kFastestUploadMbps = 1e9;
 
 // FUSE options Linux's libfuse understands; the rest of -o (macFUSE's local, iosize,
 // daemon_timeout, volname, ...) is noted and dropped.
 const std::set<std::string> kPassedFuseOptions = {
     "allow_other", "allow_root", "default_permissions", "ro", "rw", "noatime", "nosuid", "nodev",
     "noexec",      "dirsync"};
-
-std::string absolute(const std::string& path) {
-    std::error_code ignored;
-    return std::filesystem::weakly_canonical(std::filesystem::absolute(path), ignored).string();
-}
 
 std::string defaultCacheDir() {
     const char* home = std::getenv("HOME");
@@ -116,7 +123,8 @@ bool MountCommand::applyTuning(const CommandLine& line, MountConfig& config, std
     seconds("upload-delay", config.uploadDelaySeconds);
     if (const auto text = line.value("upload-limit")) {
         const auto rate = Units::mbpsToBytesPerSecond(*text);
-        if (!rate)
+        const double mbps = rate ? *rate * 8 / 1e6 : -1;
+        if (!rate || (mbps != 0 && (mbps < kSlowestUploadMbps || mbps > kFastestUploadMbps)))
             problem = "invalid --upload-limit " + *text;
         else
             config.uploadBytesPerSecond = *rate;
@@ -144,14 +152,67 @@ std::optional<MountConfig> MountCommand::configFrom(const CommandLine& line, std
     config.metaUrl = line.positionals()[0];
     config.backingFolder = meta->folder();
     config.volumeName = meta->volumeName();
-    config.mountPoint = absolute(line.positionals()[1]);
-    config.cacheDir = absolute(line.valueOr("cache-dir", defaultCacheDir()));
+    const auto mountPoint = LocalPath::resolve(line.positionals()[1]);
+    if (!mountPoint) {
+        problem = "invalid mount point \"" + line.positionals()[1] + "\"";
+        return std::nullopt;
+    }
+    config.mountPoint = *mountPoint;
+    const std::string cacheText = line.valueOr("cache-dir", defaultCacheDir());
+    const auto cacheDir = LocalPath::resolve(cacheText);
+    if (!cacheDir) {
+        problem = "invalid --cache-dir \"" + cacheText + "\"";
+        return std::nullopt;
+    }
+    config.cacheDir = *cacheDir;
     config.logPath = line.valueOr("log", EngineLog::defaultPath());
     config.background = line.flag("background");
     applyFuseOptions(line, config);
-    if (!applyTuning(line, config, problem))
+    if (!checkNames(config, problem) || !applyTuning(line, config, problem))
         return std::nullopt;
     return config;
+}
+
+bool MountCommand::checkNames(const MountConfig& config, std::string& problem) {
+    if (const auto why = LocalPath::tooLong(config.mountPoint))
+        problem =
+            "mount point " + LocalPath::shortened(config.mountPoint) + " is too long: " + *why;
+    else if (const auto cacheWhy = LocalPath::tooLong(config.cacheDir))
+        problem = "invalid --cache-dir " + LocalPath::shortened(config.cacheDir) + ": " + *cacheWhy;
+    else if (config.displayName.size() > NAME_MAX)
+        problem = "volume name \"" + config.displayName.substr(0, 32) +
+                  "…\" is too long: " + std::to_string(config.displayName.size()) +
+                  " bytes, more than " + std::to_string(NAME_MAX);
+    return problem.empty();
+}
+
+// Everything that can be known before the daemon starts is checked here, so that a mount
+// that cannot work fails at once with its reason instead of after the readiness wait.
+std::optional<StagingFolder> MountCommand::prepare(const MountConfig& config,
+                                                   std::string& problem) {
+    if (!std::filesystem::is_directory(config.backingFolder)) {
+        problem =
+            "volume folder " + config.backingFolder + " of " + config.metaUrl + " does not exist";
+        return std::nullopt;
+    }
+    if (MountTable::isEngineMount(config.mountPoint)) {
+        const auto probe = MountProbe::check(config.mountPoint, kProbeLimit);
+        problem = probe.answer == MountProbe::Answer::alive
+                      ? config.mountPoint + " is already a JuiceFS mount"
+                      : "mount point " + config.mountPoint +
+                            " is left from an engine that stopped (" +
+                            MountProbe::describe(probe, kProbeLimit) +
+                            "); detach it first with fusermount3 -uz " + config.mountPoint;
+        return std::nullopt;
+    }
+    std::error_code failed;
+    std::filesystem::create_directories(config.mountPoint, failed);
+    if (!std::filesystem::is_directory(config.mountPoint)) {
+        problem = "mount point " + config.mountPoint + " is not a folder" +
+                  (failed ? " (" + failed.message() + ")" : std::string());
+        return std::nullopt;
+    }
+    return StagingFolder::open(config.cacheDir, config.volumeName, config.backingFolder, problem);
 }
 
 int MountCommand::run(const std::vector<std::string>& args) {
@@ -165,22 +226,12 @@ int MountCommand::run(const std::vector<std::string>& args) {
     }
     for (const auto& ignored : line.ignored())
         logInfo("option --" + ignored + " is not modelled by this engine; ignored");
-    if (!std::filesystem::is_directory(config->backingFolder)) {
-        logFatal("volume folder " + config->backingFolder + " of " + config->metaUrl +
-                 " does not exist");
-        return 1;
-    }
-    std::error_code failed;
-    std::filesystem::create_directories(config->mountPoint, failed);
-    if (!std::filesystem::is_directory(config->mountPoint)) {
-        logFatal("mount point " + config->mountPoint + " is not a folder");
-        return 1;
-    }
-    if (MountTable::isEngineMount(config->mountPoint)) {
-        logFatal(config->mountPoint + " is already a JuiceFS mount");
+    auto folder = prepare(*config, problem);
+    if (!folder) {
+        logFatal(problem);
         return 1;
     }
     logInfo("Meta address: " + config->metaUrl);
-    MountDaemon daemon(*config);
+    MountDaemon daemon(*config, std::move(*folder));
     return config->background ? daemon.runDetached() : daemon.runForeground();
 }

@@ -3,8 +3,10 @@
 #include "tools/devengine/EngineLog.h"
 #include "tools/devengine/FuseBridge.h"
 #include "tools/devengine/MountTable.h"
+#include "tools/devengine/ShutdownWatcher.h"
 #include "tools/devengine/StagingArea.h"
-#include "tools/devengine/Unmounter.h"
+#include "tools/devengine/StagingRecovery.h"
+#include "tools/devengine/Units.h"
 #include "tools/devengine/Uploader.h"
 #include "tools/devengine/VolumeFs.h"
 
@@ -14,31 +16,16 @@
 #include <cstdarg>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
 #include <fuse3/fuse_log.h>
 #include <poll.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
 
-constexpr int kReadyTimeoutMs = 120 * 1000;
+constexpr auto kReadyTimeout = std::chrono::seconds(120);
 constexpr char kReady = 0;
 constexpr char kFailed = 1;
-
-// The signal thread's own wake-up, sent by the main thread once the mount is gone.
-int wakeSignal() {
-    return SIGRTMIN + 1;
-}
-
-sigset_t daemonSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (const int sig : {SIGTERM, SIGINT, SIGHUP, wakeSignal()})
-        sigaddset(&set, sig);
-    return set;
-}
 
 void fuseLog(fuse_log_level level, const char* format, va_list args) {
     char text[1024];
@@ -63,13 +50,56 @@ std::string escapeOption(const std::string& value) {
     return out;
 }
 
+void closeAllExcept(int a, int b) {
+    int keep[2] = {std::min(a, b), std::max(a, b)};
+    unsigned from = 3;
+    for (const int fd : keep) {
+        if (fd < static_cast<int>(from))
+            continue;
+        if (static_cast<unsigned>(fd) > from)
+            ::close_range(from, static_cast<unsigned>(fd) - 1, 0);
+        from = static_cast<unsigned>(fd) + 1;
+    }
+    ::close_range(from, ~0U, 0);
+}
+
+// Everything the child writes before it closes the pipe, or nothing when the time runs out.
+std::optional<std::string> readUntilClosed(int fd, std::chrono::steady_clock::time_point deadline) {
+    std::string got;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return std::nullopt;
+        pollfd wait{fd, POLLIN, 0};
+        const int polled = ::poll(&wait, 1, static_cast<int>(left.count()));
+        if (polled < 0 && errno == EINTR)
+            continue;
+        if (polled <= 0)
+            return std::nullopt;
+        char chunk[512];
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return got;
+        got.append(chunk, static_cast<std::size_t>(n));
+    }
+}
+
+std::string plural(std::uint64_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 } // namespace
 
-void MountDaemon::report(int readyFd, char status) {
-    if (readyFd < 0)
+void MountDaemon::report(char status, const std::string& message) {
+    const int fd = readyFd_.exchange(-1);
+    if (fd < 0)
         return;
-    [[maybe_unused]] const ssize_t n = ::write(readyFd, &status, 1);
-    ::close(readyFd);
+    const std::string bytes = std::string(1, status) + message;
+    [[maybe_unused]] const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    ::close(fd);
 }
 
 std::string MountDaemon::fuseOptionText() const {
@@ -113,55 +143,41 @@ void MountDaemon::detachFromStarter(int readyFd) {
         ::dup2(null, fd);
     if (null > 2)
         ::close(null);
-    if (readyFd > 3)
-        ::close_range(3, static_cast<unsigned>(readyFd) - 1, 0);
-    ::close_range(static_cast<unsigned>(readyFd) + 1, ~0U, 0);
+    closeAllExcept(readyFd, folder_.lockFd());
     [[maybe_unused]] const int rc = ::chdir("/");
     EngineLog::instance().setStderr(false);
 }
 
+// The daemon logs its failure itself; the starter repeats the reason under its own process
+// id and on its own output, which is what the client that started it sees.
 int MountDaemon::awaitReady(int readFd, int childPid) {
-    pollfd wait{readFd, POLLIN, 0};
-    int polled = 0;
-    do
-        polled = ::poll(&wait, 1, kReadyTimeoutMs);
-    while (polled < 0 && errno == EINTR);
-    char status = kFailed;
-    const ssize_t got = polled > 0 ? ::read(readFd, &status, 1) : -1;
+    const auto got = readUntilClosed(readFd, std::chrono::steady_clock::now() + kReadyTimeout);
     ::close(readFd);
-    if (got == 1 && status == kReady && MountTable::isEngineMount(config_.mountPoint)) {
-        logInfo("OK, " + config_.volumeName + " is ready at " + config_.mountPoint);
-        return 0;
-    }
-    if (polled == 0) {
+    if (!got) {
         logFatal("the mount of " + config_.volumeName + " did not get ready in time");
         ::kill(childPid, SIGTERM);
         return 1;
     }
-    if (got != 1)
+    if (got->empty()) {
         logFatal("the mount process ended before " + config_.volumeName + " was ready");
-    else if (status == kReady)
-        logFatal("no JuiceFS file system is attached at " + config_.mountPoint);
-    if (status != kReady)
         ::waitpid(childPid, nullptr, 0);
+        return 1;
+    }
+    if ((*got)[0] == kReady) {
+        if (MountTable::isEngineMount(config_.mountPoint)) {
+            logInfo("OK, " + config_.volumeName + " is ready at " + config_.mountPoint);
+            return 0;
+        }
+        logFatal("no JuiceFS file system is attached at " + config_.mountPoint);
+        return 1;
+    }
+    const std::string reason = got->substr(1);
+    logFatal(reason.empty() ? "the mount of " + config_.volumeName + " failed" : reason);
+    ::waitpid(childPid, nullptr, 0);
     return 1;
 }
 
-void MountDaemon::watchSignals(StagingArea& staging) {
-    const sigset_t set = daemonSignals();
-    int sig = 0;
-    if (::sigwait(&set, &sig) != 0 || sig == wakeSignal())
-        return;
-    logInfo(std::string("received signal ") + ::strsignal(sig) +
-            ", uploading staged data before unmounting");
-    staging.flushAll();
-    if (MountTable::isEngineMount(config_.mountPoint) &&
-        !Unmounter::unmount(config_.mountPoint, false) &&
-        !Unmounter::unmount(config_.mountPoint, true))
-        logError("cannot unmount " + config_.mountPoint);
-}
-
-fuse* MountDaemon::mountVolume(VolumeFs& volume) const {
+fuse* MountDaemon::mountVolume(VolumeFs& volume, std::string& problem) const {
     fuse_set_log_func(fuseLog);
     const std::string options = fuseOptionText();
     std::string optionText = options;
@@ -174,8 +190,9 @@ fuse* MountDaemon::mountVolume(VolumeFs& volume) const {
     fuse_opt_free_args(&args);
     if (fs && fuse_mount(fs, config_.mountPoint.c_str()) == 0)
         return fs;
-    logFatal("cannot mount " + config_.volumeName + " at " + config_.mountPoint +
-             " (FUSE options " + options + ")");
+    problem = "cannot mount " + config_.volumeName + " at " + config_.mountPoint +
+              " (FUSE options " + options + ")";
+    logFatal(problem);
     if (fs)
         fuse_destroy(fs);
     return nullptr;
@@ -183,55 +200,100 @@ fuse* MountDaemon::mountVolume(VolumeFs& volume) const {
 
 int MountDaemon::serveUntilUnmounted(fuse* fs, StagingArea& staging, Uploader& uploader) {
     uploader.start();
-    std::thread watcher([this, &staging] { watchSignals(staging); });
+    ShutdownWatcher watcher(config_, staging);
+    watcher.start();
     logInfo("mounted " + config_.volumeName + " at " + config_.mountPoint + " from " +
             config_.backingFolder);
     const int looped = fuse_loop_mt(fs, 0);
-    logInfo("file system at " + config_.mountPoint + " detached; uploading staged data");
-    staging.flushAll();
+    watcher.sessionEnded();
+    if (!staging.abandoned()) {
+        logInfo("file system at " + config_.mountPoint + " detached; uploading staged data");
+        staging.flushAll();
+    }
     uploader.stop();
     staging.stop();
-    ::pthread_kill(watcher.native_handle(), wakeSignal());
-    watcher.join();
+    watcher.finish();
     fuse_unmount(fs);
     fuse_destroy(fs);
     return looped;
 }
 
-int MountDaemon::serve(int readyFd) {
-    const sigset_t signals = daemonSignals();
+void MountDaemon::recover(StagingArea& staging) const {
+    StagingRecovery::Report found;
+    for (auto& file : StagingRecovery::scan(folder_.path(), config_.backingFolder, found))
+        staging.adopt(std::move(file));
+    if (found.blocks > 0)
+        logInfo("found " + plural(found.blocks, "staged block", "staged blocks") + " (" +
+                Units::humanBytes(found.bytes) + ") of " + plural(found.files, "file", "files") +
+                " left by an earlier engine of " + config_.volumeName + "; uploading them");
+    if (found.damaged > 0)
+        logWarning("dropped " +
+                   plural(found.damaged, "damaged staged block", "damaged staged blocks") + " in " +
+                   folder_.path() +
+                   ": they fail their length or checksum test and are never uploaded");
+    if (found.unfinished > 0)
+        logInfo("dropped " + plural(found.unfinished, "staged block", "staged blocks") +
+                " whose writes were never acknowledged (an engine stopped while writing them)");
+    if (found.orphaned > 0)
+        logWarning("dropped " + plural(found.orphaned, "staged block", "staged blocks") +
+                   " that belong to no staged file");
+    if (found.renamed > 0)
+        logInfo("found " + plural(found.renamed, "staged file", "staged files") +
+                " under a new name in " + config_.volumeName);
+    for (const auto& path : found.lostPaths)
+        logWarning("staged data of " + path + " dropped: the file is no longer in " +
+                   config_.volumeName);
+}
+
+// Whatever is still staged stays durable for the next mount; true when nothing stayed.
+bool MountDaemon::keepLeftovers(StagingArea& staging) const {
+    const auto left = staging.snapshot();
+    if (left.blocks == 0)
+        return true;
+    if (const int err = staging.commitAll(); err < 0)
+        logError(std::string("staged data of ") + config_.volumeName +
+                 " could not all be made durable: " + std::strerror(-err));
+    logWarning(plural(left.blocks, "staged block", "staged blocks") + " (" +
+               Units::humanBytes(left.bytes) + ") stay in " + folder_.path() +
+               "; the next mount of " + config_.volumeName + " uploads them");
+    return false;
+}
+
+int MountDaemon::serveVolume() {
+    const sigset_t signals = ShutdownWatcher::handledSignals();
     ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+    folder_.claimForThisProcess();
 
-    const std::string session = config_.cacheDir + "/devengine-" + std::to_string(::getpid());
-    std::error_code failed;
-    std::filesystem::create_directories(session + "/rawstaging", failed);
-    if (failed) {
-        logFatal("cannot create the staging folder in " + config_.cacheDir + ": " +
-                 failed.message());
-        report(readyFd, kFailed);
+    StagingArea staging({folder_.path(), config_.blockSize,
+                         Units::toNanoseconds(config_.uploadDelaySeconds),
+                         config_.cacheSizeMiB << 20});
+    recover(staging);
+    Uploader uploader(staging, config_.uploadBytesPerSecond);
+    VolumeFs volume(config_, staging, uploader, [this] { report(kReady); });
+    std::string problem;
+    fuse* fs = mountVolume(volume, problem);
+    if (!fs) {
+        report(kFailed, problem);
         return 1;
     }
-    StagingArea staging({session + "/rawstaging", config_.blockSize,
-                         std::chrono::duration_cast<StagingArea::Clock::duration>(
-                             std::chrono::duration<double>(config_.uploadDelaySeconds)),
-                         config_.cacheSizeMiB << 20});
-    Uploader uploader(staging, config_.uploadBytesPerSecond);
-    int ready = readyFd;
-    VolumeFs volume(config_, staging, uploader, [&ready] {
-        report(ready, kReady);
-        ready = -1;
-    });
-    fuse* fs = mountVolume(volume);
-    const int looped = fs ? serveUntilUnmounted(fs, staging, uploader) : -1;
-    report(ready, kFailed);
-
-    const bool drained = staging.snapshot().blocks == 0;
-    if (drained)
-        std::filesystem::remove_all(session, failed);
-    else
-        logError("staged data left in " + session);
-    if (fs)
-        logInfo("unmounted " + config_.volumeName + " from " + config_.mountPoint);
+    const int looped = serveUntilUnmounted(fs, staging, uploader);
+    const bool drained = keepLeftovers(staging);
+    logInfo("unmounted " + config_.volumeName + " from " + config_.mountPoint);
     return looped == 0 && drained ? 0 : 1;
+}
+
+int MountDaemon::serve(int readyFd) {
+    readyFd_ = readyFd;
+    int code = 1;
+    try {
+        code = serveVolume();
+    } catch (const std::exception& e) {
+        const std::string reason = std::string("unexpected error in the engine of ") +
+                                   config_.volumeName + ": " + e.what();
+        logFatal(reason);
+        report(kFailed, reason);
+    }
+    report(kFailed, "the mount process ended before " + config_.volumeName + " was ready");
+    return code;
 }

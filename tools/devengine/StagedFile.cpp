@@ -1,5 +1,6 @@
 #include "tools/devengine/StagedFile.h"
 
+#include "tools/devengine/Crc32.h"
 #include "tools/devengine/FileIo.h"
 
 #include <algorithm>
@@ -15,18 +16,52 @@ namespace {
 
 using FileIo::Descriptor;
 
+bool sameTime(const std::optional<timespec>& a, const std::optional<timespec>& b) {
+    return a.has_value() == b.has_value() &&
+           (!a || (a->tv_sec == b->tv_sec && a->tv_nsec == b->tv_nsec));
+}
+
+bool sameRecord(const StagingFormat::FileRecord& a, const StagingFormat::FileRecord& b) {
+    return a.path == b.path && a.ino == b.ino && sameTime(a.birth, b.birth) && a.size == b.size &&
+           a.blockSize == b.blockSize && sameTime(a.mtime, b.mtime);
+}
+
+// CRC-32 of the first `length` bytes of a file, or nothing when they cannot be read.
+std::optional<std::uint32_t> crcOfPrefix(int fd, std::uint64_t length) {
+    std::vector<char> chunk(static_cast<std::size_t>(std::min<std::uint64_t>(length, 1 << 20)));
+    std::uint32_t crc = 0;
+    for (std::uint64_t done = 0; done < length;) {
+        const auto want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), length - done));
+        const ssize_t got = FileIo::preadFull(fd, chunk.data(), want, done);
+        if (got != static_cast<ssize_t>(want))
+            return std::nullopt;
+        crc = Crc32::update(crc, chunk.data(), want);
+        done += want;
+    }
+    return crc;
+}
+
 } // namespace
 
-StagedFile::StagedFile(std::string pathPrefix, int backingFd, std::uint64_t size,
+StagedFile::StagedFile(Identity identity, int backingFd, std::uint64_t size,
                        std::uint64_t blockSize)
-    : prefix_(std::move(pathPrefix)), fd_(backingFd), size_(size), blockSize_(blockSize) {}
+    : identity_(std::move(identity)), fd_(backingFd), size_(size), blockSize_(blockSize) {}
 
 StagedFile::~StagedFile() {
     ::close(fd_);
 }
 
-std::string StagedFile::stagingPath(std::uint64_t index) const {
-    return prefix_ + "_" + std::to_string(index);
+std::string StagedFile::committedPath(std::uint64_t index) const {
+    return file(StagingFormat::blockName(identity_.id, index));
+}
+
+std::string StagedFile::workingPath(std::uint64_t index) const {
+    return file(StagingFormat::workingName(identity_.id, index));
+}
+
+std::string StagedFile::currentPath(std::uint64_t index, const Block& blk) const {
+    return blk.working ? workingPath(index) : committedPath(index);
 }
 
 std::uint64_t StagedFile::blockBytes(std::uint64_t index) const {
@@ -39,23 +74,40 @@ StagedFile::Block* StagedFile::block(std::uint64_t index) {
     return it == blocks_.end() ? nullptr : &it->second;
 }
 
+// A committed block never changes in place: its next change goes to a working copy.
+int StagedFile::makeWorking(std::uint64_t index, Block& blk) {
+    const Descriptor from(::open(committedPath(index).c_str(), O_RDONLY | O_CLOEXEC));
+    if (from.fd < 0)
+        return -errno;
+    const Descriptor to(
+        ::open(workingPath(index).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    if (to.fd < 0)
+        return -errno;
+    if (const int err = FileIo::copyPrefix(from.fd, to.fd, blk.length); err < 0)
+        return err;
+    blk.working = true;
+    return 0;
+}
+
 // Copy-on-write: a block's first change copies what the backing holds for it.
 ssize_t StagedFile::stage(std::uint64_t index, std::uint64_t seq, Block*& out) {
     if ((out = block(index)))
-        return 0;
+        return out->working ? 0 : makeWorking(index, *out);
     const std::uint64_t length = blockBytes(index);
     std::vector<char> data(length, '\0');
     const ssize_t got = FileIo::preadFull(fd_, data.data(), length, index * blockSize_);
     if (got < 0)
         return got;
-    Descriptor staged(
-        ::open(stagingPath(index).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    const Descriptor staged(
+        ::open(workingPath(index).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
     if (staged.fd < 0)
         return -errno;
     if (const ssize_t put = FileIo::pwriteFull(staged.fd, data.data(), length, 0); put < 0)
         return put;
     out = &blocks_[index];
     *out = Block{length, seq, seq};
+    out->working = true;
+    out->committed = stale_.erase(index) > 0; // the next commit renames over the stale file
     return 0;
 }
 
@@ -64,7 +116,7 @@ ssize_t StagedFile::readStaged(std::uint64_t index, const Block& blk, char* out,
     std::memset(out, 0, length);
     if (inBlock >= blk.length)
         return 0;
-    Descriptor staged(::open(stagingPath(index).c_str(), O_RDONLY | O_CLOEXEC));
+    const Descriptor staged(::open(currentPath(index, blk).c_str(), O_RDONLY | O_CLOEXEC));
     if (staged.fd < 0)
         return -errno;
     const ssize_t got =
@@ -103,7 +155,7 @@ ssize_t StagedFile::write(const char* data, std::size_t size, std::uint64_t offs
         Block* blk = nullptr;
         if (const ssize_t err = stage(index, seq, blk); err < 0)
             return err;
-        Descriptor staged(::open(stagingPath(index).c_str(), O_WRONLY | O_CLOEXEC));
+        const Descriptor staged(::open(workingPath(index).c_str(), O_WRONLY | O_CLOEXEC));
         if (staged.fd < 0)
             return -errno;
         if (const ssize_t err =
@@ -128,14 +180,23 @@ ssize_t StagedFile::write(const char* data, std::size_t size, std::uint64_t offs
 int StagedFile::truncate(std::uint64_t size, std::uint64_t seq) {
     for (auto it = blocks_.lower_bound((size + blockSize_ - 1) / blockSize_);
          it != blocks_.end();) {
-        ::unlink(stagingPath(it->first).c_str());
+        if (it->second.working)
+            ::unlink(workingPath(it->first).c_str());
+        if (it->second.committed)
+            stale_.insert(it->first);
         it = blocks_.erase(it);
     }
     const std::uint64_t last = size / blockSize_;
     if (Block* blk = block(last); blk && blk->length > size - last * blockSize_) {
-        blk->length = size - last * blockSize_;
-        if (::truncate(stagingPath(last).c_str(), static_cast<off_t>(blk->length)) != 0)
+        const std::uint64_t cut = size - last * blockSize_;
+        if (!blk->working) {
+            blk->length = cut; // only the part that stays needs copying
+            if (const int err = makeWorking(last, *blk); err < 0)
+                return err;
+        }
+        if (::truncate(workingPath(last).c_str(), static_cast<off_t>(cut)) != 0)
             return -errno;
+        blk->length = cut;
         blk->version = seq;
     }
     size_ = size;
@@ -155,10 +216,125 @@ void StagedFile::seal(Clock::time_point readyAt) {
         }
 }
 
+int StagedFile::commitBlock(std::uint64_t index, Block& blk) {
+    const Descriptor working(::open(workingPath(index).c_str(), O_RDWR | O_CLOEXEC));
+    if (working.fd < 0)
+        return -errno;
+    const auto crc = crcOfPrefix(working.fd, blk.length);
+    if (!crc)
+        return -EIO;
+    const std::string trailer = StagingFormat::encodeTrailer({index, blk.length, blockSize_, *crc});
+    if (const ssize_t put =
+            FileIo::pwriteFull(working.fd, trailer.data(), trailer.size(), blk.length);
+        put < 0)
+        return static_cast<int>(put);
+    if (::ftruncate(working.fd, static_cast<off_t>(blk.length + trailer.size())) != 0 ||
+        ::fdatasync(working.fd) != 0)
+        return -errno;
+    if (::rename(workingPath(index).c_str(), committedPath(index).c_str()) != 0)
+        return -errno;
+    blk.working = false;
+    blk.committed = true;
+    return 0;
+}
+
+StagingFormat::FileRecord StagedFile::record() const {
+    return {identity_.path, identity_.ino, identity_.birth, size_, blockSize_, mtime_};
+}
+
+int StagedFile::writeRecord() {
+    const StagingFormat::FileRecord next = record();
+    if (const int err = FileIo::replaceFile(file(StagingFormat::recordName(identity_.id)),
+                                            StagingFormat::encodeRecord(next));
+        err < 0)
+        return err;
+    recorded_ = next;
+    return 0;
+}
+
+// Blocks first, then the record that describes them, then one folder sync; only then may the
+// files of blocks the record no longer covers go.
+int StagedFile::commit() {
+    bool changed = false;
+    for (auto& [index, blk] : blocks_) {
+        if (!blk.working)
+            continue;
+        if (const int err = commitBlock(index, blk); err < 0)
+            return err;
+        changed = true;
+    }
+    if (blocks_.empty()) {
+        dropRecordIfUnused();
+        return 0;
+    }
+    if (changed || !stale_.empty() || !recorded_ || !sameRecord(*recorded_, record())) {
+        if (const int err = writeRecord(); err < 0)
+            return err;
+        changed = true;
+    }
+    if (changed)
+        if (const int err = FileIo::syncFolder(identity_.folder); err < 0)
+            return err;
+    for (const std::uint64_t index : stale_)
+        ::unlink(committedPath(index).c_str());
+    stale_.clear();
+    return 0;
+}
+
+int StagedFile::moved(const std::string& path) {
+    identity_.path = path;
+    if (!recorded_)
+        return 0;
+    StagingFormat::FileRecord renamed = *recorded_;
+    renamed.path = path;
+    if (const int err = FileIo::replaceFile(file(StagingFormat::recordName(identity_.id)),
+                                            StagingFormat::encodeRecord(renamed));
+        err < 0)
+        return err;
+    recorded_ = renamed;
+    return FileIo::syncFolder(identity_.folder);
+}
+
+void StagedFile::dropRecordIfUnused() {
+    if (std::any_of(blocks_.begin(), blocks_.end(),
+                    [](const auto& entry) { return entry.second.committed; }))
+        return;
+    if (recorded_)
+        ::unlink(file(StagingFormat::recordName(identity_.id)).c_str());
+    recorded_.reset();
+    for (const std::uint64_t index : stale_)
+        ::unlink(committedPath(index).c_str());
+    stale_.clear();
+}
+
+void StagedFile::removeBlockFiles(std::uint64_t index, const Block& blk) {
+    if (blk.working)
+        ::unlink(workingPath(index).c_str());
+    if (blk.committed)
+        ::unlink(committedPath(index).c_str());
+}
+
 void StagedFile::removeStagedData() {
-    for (const auto& entry : blocks_)
-        ::unlink(stagingPath(entry.first).c_str());
+    ::unlink(file(StagingFormat::recordName(identity_.id)).c_str());
+    recorded_.reset();
+    for (const auto& [index, blk] : blocks_)
+        removeBlockFiles(index, blk);
+    for (const std::uint64_t index : stale_)
+        ::unlink(committedPath(index).c_str());
     blocks_.clear();
+    stale_.clear();
+}
+
+void StagedFile::adoptCommitted(std::uint64_t index, std::uint64_t length, std::uint64_t seq,
+                                Clock::time_point readyAt) {
+    Block& blk = blocks_[index];
+    blk = Block{length, seq, seq, true, readyAt};
+    blk.committed = true;
+}
+
+void StagedFile::adoptRecord(const StagingFormat::FileRecord& record) {
+    recorded_ = record;
+    mtime_ = record.mtime;
 }
 
 std::optional<std::uint64_t> StagedFile::readyBlock(Clock::time_point now, bool urgent,
@@ -201,8 +377,14 @@ bool StagedFile::finishUpload(std::uint64_t index, std::uint64_t version, std::u
         blk->dirtySince = seqAtStart + 1;
         return false;
     }
-    ::unlink(stagingPath(index).c_str());
+    // The staged copy may go only once the backing holds the bytes for good.
+    if (::fdatasync(fd_) != 0) {
+        blk->retryAt = retryAt;
+        return false;
+    }
+    removeBlockFiles(index, *blk);
     blocks_.erase(index);
+    dropRecordIfUnused();
     return true;
 }
 

@@ -1,18 +1,22 @@
 #pragma once
 
+#include "tools/devengine/StagingFormat.h"
+
 #include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <sys/types.h>
 
-// The written-but-not-uploaded blocks of one file, each kept in its own file of the staging
-// folder, plus the file's logical size. Bytes of a staged block past its stored length read as
-// zeros; bytes of other blocks come from the backing file. Not thread-safe: the staging area
-// calls it under its lock.
+// The written-but-not-uploaded blocks of one file, each kept in files of the staging folder
+// (see StagingFormat), plus the file's logical size. Bytes of a staged block past its stored
+// length read as zeros; bytes of other blocks come from the backing file. commit() makes the
+// staged state durable, so a later engine uploads it even if this one dies. Not thread-safe:
+// the staging area calls it under its lock.
 class StagedFile {
 public:
     using Clock = std::chrono::steady_clock;
@@ -29,9 +33,19 @@ public:
         Clock::time_point readyAt{};
         Clock::time_point retryAt{};
         bool uploading = false;
+        bool working = false;   // the newest bytes are in the working file, not yet durable
+        bool committed = false; // a committed file exists under the block's name
+    };
+    // Where the staging files live and which backing file they belong to.
+    struct Identity {
+        std::string folder;
+        std::string id;
+        std::string path; // inside the volume
+        std::uint64_t ino = 0;
+        std::optional<timespec> birth;
     };
 
-    StagedFile(std::string pathPrefix, int backingFd, std::uint64_t size, std::uint64_t blockSize);
+    StagedFile(Identity identity, int backingFd, std::uint64_t size, std::uint64_t blockSize);
     ~StagedFile();
     StagedFile(const StagedFile&) = delete;
     StagedFile& operator=(const StagedFile&) = delete;
@@ -42,7 +56,17 @@ public:
                   Clock::time_point sealAt);
     int truncate(std::uint64_t size, std::uint64_t seq);
     void seal(Clock::time_point readyAt);
+    // Syncs every working block and renames it over its committed name, then replaces the
+    // record: afterwards a crash loses nothing staged so far. 0 or negative errno.
+    int commit();
+    // The file got a new name in the volume.
+    int moved(const std::string& path);
+    // Removes every staging file of this file, record first.
     void removeStagedData();
+    // A block found committed by an earlier engine, ready for upload at `readyAt`.
+    void adoptCommitted(std::uint64_t index, std::uint64_t length, std::uint64_t seq,
+                        Clock::time_point readyAt);
+    void adoptRecord(const StagingFormat::FileRecord& record);
 
     // The first block the uploader may take now; `next` learns when a sealed block gets ready.
     std::optional<std::uint64_t> readyBlock(Clock::time_point now, bool urgent,
@@ -62,19 +86,33 @@ public:
     std::uint64_t blockSize() const { return blockSize_; }
     std::uint64_t blockBytes(std::uint64_t index) const;
     int fd() const { return fd_; }
+    const std::string& path() const { return identity_.path; }
     const std::optional<timespec>& mtime() const { return mtime_; }
     void setMtime(const timespec& when) { mtime_ = when; }
 
 private:
-    std::string stagingPath(std::uint64_t index) const;
+    std::string file(const std::string& name) const { return identity_.folder + "/" + name; }
+    std::string committedPath(std::uint64_t index) const;
+    std::string workingPath(std::uint64_t index) const;
+    std::string currentPath(std::uint64_t index, const Block& blk) const;
     ssize_t stage(std::uint64_t index, std::uint64_t seq, Block*& out);
+    int makeWorking(std::uint64_t index, Block& blk);
+    int commitBlock(std::uint64_t index, Block& blk);
+    int writeRecord();
+    void dropRecordIfUnused();
+    StagingFormat::FileRecord record() const;
     ssize_t readStaged(std::uint64_t index, const Block& blk, char* out, std::uint64_t inBlock,
                        std::uint64_t length) const;
+    void removeBlockFiles(std::uint64_t index, const Block& blk);
 
-    std::string prefix_;
+    Identity identity_;
     int fd_;
     std::uint64_t size_;
     std::uint64_t blockSize_;
     std::optional<timespec> mtime_;
     std::map<std::uint64_t, Block> blocks_;
+    // Committed files of blocks a truncate dropped: they stay until the next commit replaces
+    // the record, so the files on disk always tell one consistent story.
+    std::set<std::uint64_t> stale_;
+    std::optional<StagingFormat::FileRecord> recorded_; // what the record on disk says
 };

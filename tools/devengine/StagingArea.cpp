@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,10 +15,37 @@ namespace {
 
 constexpr auto kRetryAfterFailure = std::chrono::seconds(1);
 
+// `from` with `path`'s leading `from` replaced by `to`, when `path` is `from` or lies under it.
+std::optional<std::string> movedPath(const std::string& path, const std::string& from,
+                                     const std::string& to) {
+    if (path == from)
+        return to;
+    if (path.size() > from.size() && path.compare(0, from.size(), from) == 0 &&
+        path[from.size()] == '/')
+        return to + path.substr(from.size());
+    return std::nullopt;
+}
+
 } // namespace
 
 StagingArea::StagingArea(Options options)
-    : options_(std::move(options)), cache_(options_.cacheBytes) {}
+    : options_(std::move(options)), cache_(options_.cacheBytes), idBase_(std::random_device{}()) {
+    idBase_ = (idBase_ << 32) ^ std::random_device{}();
+}
+
+std::string StagingArea::newId() {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(idBase_++));
+    return text;
+}
+
+// A far-off upload delay must not overflow the clock: it saturates instead.
+StagingArea::Clock::time_point StagingArea::readyAfterDelay() const {
+    const auto now = Clock::now();
+    if (options_.uploadDelay >= Clock::time_point::max() - now)
+        return Clock::time_point::max();
+    return now + options_.uploadDelay;
+}
 
 StagingArea::~StagingArea() {
     stop();
@@ -27,7 +56,7 @@ StagedFile* StagingArea::find(FileKey file) const {
     return it == files_.end() ? nullptr : it->second.get();
 }
 
-ssize_t StagingArea::stagedFor(FileKey file, int fd, StagedFile*& out) {
+ssize_t StagingArea::stagedFor(FileKey file, int fd, const std::string& path, StagedFile*& out) {
     if ((out = find(file)))
         return 0;
     struct stat st {};
@@ -36,10 +65,9 @@ ssize_t StagingArea::stagedFor(FileKey file, int fd, StagedFile*& out) {
     const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     if (own < 0)
         return -errno;
-    const std::string prefix =
-        options_.folder + "/" + std::to_string(file.dev) + "_" + std::to_string(file.ino);
-    auto staged = std::make_unique<StagedFile>(prefix, own, static_cast<std::uint64_t>(st.st_size),
-                                               options_.blockSize);
+    StagedFile::Identity identity{options_.folder, newId(), path, st.st_ino, FileIo::birthTime(fd)};
+    auto staged = std::make_unique<StagedFile>(
+        std::move(identity), own, static_cast<std::uint64_t>(st.st_size), options_.blockSize);
     out = staged.get();
     files_.emplace(file, std::move(staged));
     return 0;
@@ -90,14 +118,13 @@ ssize_t StagingArea::readUnstaged(FileKey file, int fd, char* out, std::size_t s
     return static_cast<ssize_t>(end - offset);
 }
 
-ssize_t StagingArea::write(FileKey file, int fd, const char* data, std::size_t size,
-                           std::uint64_t offset) {
+ssize_t StagingArea::write(FileKey file, int fd, const std::string& path, const char* data,
+                           std::size_t size, std::uint64_t offset) {
     std::lock_guard lock(mutex_);
     StagedFile* staged = nullptr;
-    if (const ssize_t err = stagedFor(file, fd, staged); err < 0)
+    if (const ssize_t err = stagedFor(file, fd, path, staged); err < 0)
         return err;
-    const ssize_t written =
-        staged->write(data, size, offset, ++seq_, Clock::now() + options_.uploadDelay);
+    const ssize_t written = staged->write(data, size, offset, ++seq_, readyAfterDelay());
     if (size > 0)
         cache_.invalidate(file, offset / options_.blockSize,
                           (offset + size - 1) / options_.blockSize);
@@ -105,12 +132,16 @@ ssize_t StagingArea::write(FileKey file, int fd, const char* data, std::size_t s
     return written;
 }
 
+// A truncate of staged data is made durable at once: no close may follow it.
 int StagingArea::truncate(FileKey file, int fd, std::uint64_t size) {
     std::lock_guard lock(mutex_);
     int result = 0;
     if (StagedFile* staged = find(file)) {
         result = staged->truncate(size, ++seq_);
+        if (result == 0)
+            result = staged->commit();
         if (staged->blocks().empty()) {
+            staged->removeStagedData();
             staged->settleBacking();
             files_.erase(file);
         }
@@ -124,7 +155,62 @@ int StagingArea::truncate(FileKey file, int fd, std::uint64_t size) {
 void StagingArea::seal(FileKey file) {
     std::lock_guard lock(mutex_);
     if (StagedFile* staged = find(file))
-        staged->seal(Clock::now() + options_.uploadDelay);
+        staged->seal(readyAfterDelay());
+    changed_.notify_all();
+}
+
+int StagingArea::commit(FileKey file) {
+    std::lock_guard lock(mutex_);
+    StagedFile* staged = find(file);
+    if (!staged)
+        return 0;
+    staged->seal(readyAfterDelay());
+    changed_.notify_all();
+    return staged->commit();
+}
+
+int StagingArea::commitAll() {
+    std::lock_guard lock(mutex_);
+    int result = 0;
+    for (auto& entry : files_)
+        if (const int err = entry.second->commit(); err < 0)
+            result = err;
+    return result;
+}
+
+void StagingArea::renamed(const std::string& from, const std::string& to, bool exchanged) {
+    std::lock_guard lock(mutex_);
+    for (auto& entry : files_) {
+        StagedFile& staged = *entry.second;
+        auto next = movedPath(staged.path(), from, to);
+        if (!next && exchanged)
+            next = movedPath(staged.path(), to, from);
+        if (next)
+            staged.moved(*next); // a failure leaves the old name, which recovery searches past
+    }
+}
+
+void StagingArea::adopt(RecoveredFile recovered) {
+    struct stat st {};
+    if (::fstat(recovered.fd, &st) != 0) {
+        ::close(recovered.fd);
+        return;
+    }
+    std::lock_guard lock(mutex_);
+    const FileKey key{st.st_dev, st.st_ino};
+    StagedFile::Identity identity{options_.folder, recovered.id, recovered.record.path,
+                                  recovered.record.ino, recovered.record.birth};
+    auto staged = std::make_unique<StagedFile>(std::move(identity), recovered.fd,
+                                               recovered.record.size, recovered.record.blockSize);
+    const auto now = Clock::now();
+    for (const auto& [index, length] : recovered.blocks)
+        staged->adoptCommitted(index, length, ++seq_, now);
+    staged->adoptRecord(recovered.record);
+    if (files_.count(key)) { // two records of one file: the first one adopted stands
+        staged->removeStagedData();
+        return;
+    }
+    files_[key] = std::move(staged);
     changed_.notify_all();
 }
 
@@ -205,15 +291,9 @@ void StagingArea::finish(const Job& job, bool ok) {
     changed_.notify_all();
 }
 
-bool StagingArea::urgent() const {
-    std::lock_guard lock(mutex_);
-    return flushers_ > 0 || stopping_;
-}
-
 void StagingArea::waitUntil(Clock::time_point deadline, const std::atomic<bool>& cancel) {
     std::unique_lock lock(mutex_);
-    changed_.wait_until(lock, deadline,
-                        [&] { return flushers_ > 0 || stopping_ || cancel.load(); });
+    changed_.wait_until(lock, deadline, [&] { return stopping_ || cancel.load(); });
 }
 
 void StagingArea::wake() {
@@ -226,13 +306,30 @@ bool StagingArea::dirtyUpTo(std::uint64_t seq) const {
                        [seq](const auto& entry) { return entry.second->dirtyUpTo(seq); });
 }
 
-void StagingArea::flushAll() {
+bool StagingArea::flushAll() {
     std::unique_lock lock(mutex_);
     const std::uint64_t target = seq_;
     ++flushers_;
     changed_.notify_all();
-    changed_.wait(lock, [&] { return stopping_ || !dirtyUpTo(target); });
+    changed_.wait(lock, [&] { return stopping_ || abandoned_ || !dirtyUpTo(target); });
     --flushers_;
+    return !dirtyUpTo(target);
+}
+
+bool StagingArea::flushing() const {
+    std::lock_guard lock(mutex_);
+    return flushers_ > 0;
+}
+
+bool StagingArea::abandoned() const {
+    std::lock_guard lock(mutex_);
+    return abandoned_;
+}
+
+void StagingArea::abandonFlushes() {
+    std::lock_guard lock(mutex_);
+    abandoned_ = true;
+    changed_.notify_all();
 }
 
 void StagingArea::stop() {

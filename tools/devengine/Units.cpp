@@ -1,5 +1,6 @@
 #include "tools/devengine/Units.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -51,14 +52,22 @@ std::optional<double> parseSeconds(const std::string& text) {
             ++unitEnd;
         const std::string unit = text.substr(pos, unitEnd - pos);
         if (unit.empty() && pos == text.size() && total == 0)
-            return *number; // a bare number counts as seconds
+            return *number <= kMaxSeconds ? number : std::nullopt; // a bare number is seconds
         const auto scale = unitSeconds(unit);
         if (!scale)
             return std::nullopt;
         total += *number * *scale;
+        if (!(total <= kMaxSeconds)) // also catches an overflow to infinity
+            return std::nullopt;
         pos = unitEnd;
     }
     return total;
+}
+
+std::chrono::nanoseconds toNanoseconds(double seconds) {
+    const double clamped = std::isnan(seconds) ? 0.0 : std::clamp(seconds, 0.0, kMaxSeconds);
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+        std::chrono::duration<double>(clamped));
 }
 
 std::optional<std::uint64_t> parseMiB(const std::string& text) {
@@ -75,6 +84,8 @@ std::optional<std::uint64_t> parseMiB(const std::string& text) {
     else if (suffix == "T" || suffix == "t")
         mib *= 1024 * 1024;
     else if (!suffix.empty() && suffix != "M" && suffix != "m")
+        return std::nullopt;
+    if (!(mib <= static_cast<double>(kMaxCacheMiB)))
         return std::nullopt;
     return static_cast<std::uint64_t>(mib);
 }

@@ -32,7 +32,13 @@ void Uploader::stop() {
 void Uploader::run() {
     while (const auto job = staging_.claim(cancel_)) {
         uploading_ = 1;
-        const bool ok = uploadBlock(*job);
+        bool ok = false;
+        try {
+            ok = uploadBlock(*job);
+        } catch (const std::exception& e) {
+            logError(std::string("upload of block ") + std::to_string(job->block) +
+                     " failed: " + e.what());
+        }
         uploading_ = 0;
         staging_.finish(*job, ok);
         if (ok)
@@ -42,8 +48,11 @@ void Uploader::run() {
     }
 }
 
+// A stop abandons the block half-sent: it stays staged, and is sent whole again later.
 bool Uploader::uploadBlock(const StagingArea::Job& job) {
     for (std::uint64_t offset = 0;;) {
+        if (cancel_)
+            return false;
         const ssize_t sent = staging_.uploadChunk(job, offset, kChunkBytes);
         if (sent == 0)
             return true;
@@ -55,8 +64,9 @@ bool Uploader::uploadBlock(const StagingArea::Job& job) {
         }
         offset += static_cast<std::uint64_t>(sent);
         putBytes_ += static_cast<std::uint64_t>(sent);
-        // The block counts as uploaded only once its bytes have taken their time at the limit.
-        if (!limiter_.unlimited() && !staging_.urgent())
+        // The block counts as uploaded only once its bytes have taken their time at the limit,
+        // flush or not: the limit stands for the store's bandwidth.
+        if (!limiter_.unlimited())
             staging_.waitUntil(
                 limiter_.reserve(static_cast<std::uint64_t>(sent), RateLimiter::Clock::now()),
                 cancel_);

@@ -8,7 +8,7 @@
 #include <thread>
 
 // The background thread that moves staged blocks into the backing folder, paced by the upload
-// limit except while someone waits for a flush. Counts what it sends for the .stats file.
+// limit (flushes included). Counts what it sends for the .stats file.
 class Uploader {
 public:
     Uploader(StagingArea& staging, double bytesPerSecond);
@@ -17,7 +17,7 @@ public:
     Uploader& operator=(const Uploader&) = delete;
 
     void start();
-    // Ends the thread; staged data stays staged and a later start() carries on.
+    // Ends the thread at once; staged data stays staged and a later start() carries on.
     void stop();
 
     std::uint64_t putBytes() const { return putBytes_.load(); }

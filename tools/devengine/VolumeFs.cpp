@@ -156,6 +156,7 @@ int VolumeFs::rename(const char* from, const char* to, unsigned int flags) {
         return -errno;
     if (replaced && *replaced != keyOf(source))
         staging_.discard(*replaced);
+    staging_.renamed(from, to, flags & RENAME_EXCHANGE);
     return 0;
 }
 
@@ -243,40 +244,40 @@ int VolumeFs::read(const char*, char* out, std::size_t size, off_t offset, fuse_
     return static_cast<int>(n);
 }
 
-int VolumeFs::write(const char*, const char* data, std::size_t size, off_t offset,
+int VolumeFs::write(const char* path, const char* data, std::size_t size, off_t offset,
                     fuse_file_info* fi) {
     const OpenFile* open = handle(fi);
     if (open->stats)
         return -EACCES;
-    return static_cast<int>(
-        staging_.write(open->key, open->fd, data, size, static_cast<std::uint64_t>(offset)));
+    return static_cast<int>(staging_.write(open->key, open->fd, path ? path : "", data, size,
+                                           static_cast<std::uint64_t>(offset)));
 }
 
 int VolumeFs::statfs(const char*, struct statvfs* st) {
     return result(::statvfs(config_.backingFolder.c_str(), st));
 }
 
+// Write-back: close and fsync make the data durable in the staging folder, as JuiceFS's
+// --writeback does; the upload follows later, even after a crash (by the next mount).
 int VolumeFs::flush(const char*, fuse_file_info* fi) {
-    if (const OpenFile* open = handle(fi); !open->stats)
-        staging_.seal(open->key);
-    return 0;
+    const OpenFile* open = handle(fi);
+    return open->stats ? 0 : staging_.commit(open->key);
 }
 
 int VolumeFs::release(const char*, fuse_file_info* fi) {
     OpenFile* open = handle(fi);
+    int rc = 0;
     if (!open->stats) {
-        staging_.seal(open->key);
+        rc = staging_.commit(open->key);
         ::close(open->fd);
     }
     delete open;
-    return 0;
+    return rc;
 }
 
-// Write-back: fsync makes the data safe in the staging folder, as JuiceFS's --writeback does.
 int VolumeFs::fsync(const char*, int, fuse_file_info* fi) {
-    if (const OpenFile* open = handle(fi); !open->stats)
-        staging_.seal(open->key);
-    return 0;
+    const OpenFile* open = handle(fi);
+    return open->stats ? 0 : staging_.commit(open->key);
 }
 
 int VolumeFs::readdir(const char* path, void* buf, fuse_fill_dir_t filler, off_t, fuse_file_info*,
@@ -292,9 +293,9 @@ int VolumeFs::readdir(const char* path, void* buf, fuse_fill_dir_t filler, off_t
 }
 
 // fsync on a directory uploads everything staged; the umount command relies on it.
+// ECANCELED: the engine was told to stop without waiting, and the rest stays staged.
 int VolumeFs::fsyncdir(const char*, int, fuse_file_info*) {
-    staging_.flushAll();
-    return 0;
+    return staging_.flushAll() ? 0 : -ECANCELED;
 }
 
 int VolumeFs::utimens(const char* path, const timespec tv[2], fuse_file_info*) {

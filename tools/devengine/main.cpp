@@ -11,7 +11,8 @@
 
 namespace {
 
-constexpr const char* kVersionLine = "juicefs version 1.3.1+dev (kelvane-devengine)";
+// The real client's first line: "juicefs version 1.3.1+" and its build.
+constexpr const char* kVersionLine = "juicefs version 1.3.1+devengine.kelvane";
 
 int usage(FILE* to) {
     std::fprintf(to,
@@ -35,10 +36,7 @@ std::size_t skipGlobalOptions(const std::vector<std::string>& args) {
     return i;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    const std::vector<std::string> all(argv + 1, argv + argc);
+int run(const std::vector<std::string>& all) {
     const std::size_t first = skipGlobalOptions(all);
     if (first >= all.size())
         return usage(stdout);
@@ -60,4 +58,18 @@ int main(int argc, char** argv) {
         return usage(stdout);
     std::fprintf(stderr, "juicefs: unknown command \"%s\"\n", command.c_str());
     return usage(stderr);
+}
+
+} // namespace
+
+// Nothing may end the engine with an uncaught exception: it ends with a FATAL line instead.
+int main(int argc, char** argv) {
+    try {
+        return run(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::exception& e) {
+        logFatal(std::string("unexpected error: ") + e.what());
+    } catch (...) {
+        logFatal("unexpected error");
+    }
+    return 1;
 }

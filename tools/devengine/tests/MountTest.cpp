@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -120,6 +121,54 @@ TEST_F(MountTest, AMetaUrlItCannotServeEndsWithAFatalLogLine) {
     EXPECT_FALSE(volume_.isMounted());
 }
 
+// What the parent `mount -d` can know before it starts the daemon ends it at once, with the
+// reason on its own output and as a FATAL line of its own process id in the log.
+TEST_F(MountTest, AMountThatCannotWorkFailsAtOnceWithItsReason) {
+    ASSERT_TRUE(writeFile(home_.file("afile"), "in the way"));
+    const QString meta = volume_.metaUrl();
+    const QString mnt = volume_.mounted();
+    const QString cache = volume_.cacheDir();
+    const std::vector<std::pair<QStringList, QString>> cases = {
+        {{"--cache-dir", home_.file("afile/cache"), meta, mnt}, "cannot use the cache folder "},
+        {{"--cache-dir", cache, meta, home_.file("afile")}, " is not a folder"},
+        {{"--cache-dir", cache, "--cache-size", "-1", meta, mnt}, "invalid --cache-size -1"},
+        {{"--cache-dir", cache, "--cache-size", "1e300", meta, mnt}, "invalid --cache-size 1e300"},
+        {{"--cache-dir", cache, "--upload-delay", "1e10", meta, mnt},
+         "invalid --upload-delay 1e10"},
+        {{"--cache-dir", cache, meta, home_.file(QString(300, 'n'))}, " is too long: "},
+        {{"--cache-dir", cache, "-o", "volname=" + QString(300, 'v'), meta, mnt}, "volume name "},
+        {{"--cache-dir", cache, "file://" + home_.file("missing"), mnt}, " does not exist"},
+        {{"--cache-dir", cache, meta, ""}, "invalid mount point \"\""},
+        {{"--cache-dir", "", meta, mnt}, "invalid --cache-dir \"\""},
+    };
+    for (const auto& [options, reason] : cases) {
+        const EngineRun run = EngineProcess::run(QStringList{"mount", "-d"} + options,
+                                                 QProcessEnvironment::systemEnvironment(), 10000);
+        SCOPED_TRACE(reason.toStdString());
+        ASSERT_TRUE(run.finished) << "it waited instead of failing";
+        EXPECT_EQ(run.exitCode, 1);
+        const QByteArray line = run.err.trimmed();
+        EXPECT_TRUE(line.contains("<FATAL>: ") && line.contains(reason.toUtf8()))
+            << line.toStdString();
+        EXPECT_TRUE(log().contains(line)) << "the log has the same line, with the same pid";
+        EXPECT_FALSE(volume_.isMounted());
+    }
+}
+
+TEST_F(MountTest, ASecondEngineForTheSameVolumeAndCacheFolderIsRefused) {
+    ASSERT_EQ(volume_.mount().exitCode, 0);
+    ASSERT_TRUE(volume_.daemonPid());
+    ASSERT_TRUE(QDir().mkpath(home_.file("second")));
+    const EngineRun run = EngineProcess::run(
+        {"mount", "-d", "--cache-dir", volume_.cacheDir(), volume_.metaUrl(), home_.file("second")},
+        QProcessEnvironment::systemEnvironment(), 10000);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains("is in use by another engine serving vol (pid " +
+                                 QByteArray::number(*volume_.daemonPid()) + ")"))
+        << run.err.toStdString();
+    EXPECT_TRUE(volume_.isMounted());
+}
+
 TEST_F(MountTest, UmountOfSomethingNotMountedFails) {
     const EngineRun run = EngineProcess::run({"umount", volume_.mounted()});
     EXPECT_TRUE(run.finished);
@@ -127,8 +176,14 @@ TEST_F(MountTest, UmountOfSomethingNotMountedFails) {
     EXPECT_TRUE(run.err.contains("not mounted")) << run.err.toStdString();
 }
 
-TEST_F(MountTest, VersionNamesThePinnedRelease) {
-    const EngineRun run = EngineProcess::run({"version"});
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(run.out.startsWith("juicefs version 1.3.1")) << run.out.toStdString();
+TEST_F(MountTest, VersionNamesThePinnedReleaseAsTheRealClientsFirstLineDoes) {
+    for (const char* spelling : {"version", "--version", "-V"}) {
+        const EngineRun run = EngineProcess::run({spelling});
+        EXPECT_EQ(run.exitCode, 0);
+        // "juicefs version 1.3.1+BUILD": one line, the version one word.
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^juicefs version 1\\.3\\.1\\+\\S+\n$"))
+                        .match(QString::fromUtf8(run.out))
+                        .hasMatch())
+            << run.out.toStdString();
+    }
 }

@@ -2,6 +2,7 @@
 
 #include "tools/devengine/MountTable.h"
 #include "tools/devengine/ProcessWatch.h"
+#include "tools/devengine/StagingFolder.h"
 #include "tools/devengine/Unmounter.h"
 
 #include <QDir>
@@ -72,6 +73,27 @@ void MountedVolume::reapDaemon() {
     if (daemon_ && ProcessWatch::waitForExit(*daemon_, kDaemonExit) &&
         ::waitpid(*daemon_, nullptr, WNOHANG) != 0)
         daemon_.reset();
+}
+
+bool MountedVolume::signal(int sig) const {
+    return daemon_ && ::kill(*daemon_, sig) == 0;
+}
+
+bool MountedVolume::die() {
+    if (!signal(SIGKILL) || !ProcessWatch::waitForExit(*daemon_, kDaemonExit))
+        return false;
+    reapDaemon();
+    return !daemon_;
+}
+
+bool MountedVolume::crash() {
+    return die() && Unmounter::unmount(mountPoint_.toStdString(), true) && !isMounted();
+}
+
+QString MountedVolume::stagingFolder() const {
+    return cache_ + QLatin1Char('/') +
+           QString::fromStdString(StagingFolder::volumeKey("vol", backing_.toStdString())) +
+           QStringLiteral("/rawstaging");
 }
 
 bool MountedVolume::isMounted() const {

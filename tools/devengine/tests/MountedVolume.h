@@ -29,6 +29,14 @@ public:
     bool waitUntilUnmounted();
     std::map<std::string, double> stats() const;
     std::optional<pid_t> daemonPid() const { return daemon_; }
+    // Sends the daemon a signal; false when there is none.
+    bool signal(int sig) const;
+    // The daemon killed and reaped; its dead mount stays, answering ENOTCONN.
+    bool die();
+    // What a crash leaves once the caller cleans up: die(), then the dead mount detached.
+    bool crash();
+    // Where the engine stages this volume's blocks in its cache folder.
+    QString stagingFolder() const;
 
     QString metaUrl() const { return QStringLiteral("file://") + backing_; }
     QString backing(const QString& relative = {}) const { return join(backing_, relative); }

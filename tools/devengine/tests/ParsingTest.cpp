@@ -6,6 +6,7 @@
 #include "tools/devengine/MountTable.h"
 #include "tools/devengine/SyncCommand.h"
 #include "tools/devengine/SyncEndpoint.h"
+#include "tools/devengine/UmountCommand.h"
 #include "tools/devengine/Units.h"
 
 #include <gtest/gtest.h>
@@ -124,6 +125,24 @@ TEST(UnitsTest, ParsesDurationsSizesAndRates) {
     EXPECT_EQ(Units::humanBytes(1536), "1.5 KiB");
 }
 
+TEST(UnitsTest, RefusesValuesBeyondWhatTheClockAndTheCacheCanHold) {
+    // Go's longest duration is 2562047h47m16.854775807s; a day more cannot be a delay.
+    EXPECT_EQ(Units::parseSeconds("2562047h"), 2562047.0 * 3600);
+    EXPECT_FALSE(Units::parseSeconds("2562048h"));
+    EXPECT_FALSE(Units::parseSeconds("1e10"));
+    EXPECT_FALSE(Units::parseSeconds("1e308h"));
+    EXPECT_FALSE(Units::parseSeconds("9000000000s9000000000s"));
+    EXPECT_EQ(Units::toNanoseconds(1e300), std::chrono::nanoseconds(9223372036000000000));
+    EXPECT_EQ(Units::toNanoseconds(-1), std::chrono::nanoseconds(0));
+    EXPECT_EQ(Units::toNanoseconds(0.25), std::chrono::milliseconds(250));
+
+    EXPECT_EQ(Units::parseMiB("1048576G"), Units::kMaxCacheMiB); // 1 PiB
+    EXPECT_FALSE(Units::parseMiB("1048577G"));
+    EXPECT_FALSE(Units::parseMiB("1e300"));
+    EXPECT_FALSE(Units::parseMiB("-1"));
+    EXPECT_FALSE(Units::parseMiB("1e300T"));
+}
+
 TEST(MetaUrlTest, ServesOnlyFileUrlsOfAbsoluteFolders) {
     const auto meta = MetaUrl::parse("file:///srv/filespaces/team/");
     ASSERT_TRUE(meta);
@@ -171,6 +190,96 @@ TEST(MountCommandTest, RejectsOtherMetaEnginesAndBadValues) {
                                  problem);
     ASSERT_TRUE(limited);
     EXPECT_EQ(limited->uploadBytesPerSecond, 1e6);
+}
+
+TEST(MountCommandTest, AnEmptyMountPointOrCacheFolderIsRefusedNotThrown) {
+    std::string problem;
+    std::optional<MountConfig> config;
+    EXPECT_NO_THROW(
+        config = MountCommand::configFrom(
+            CommandLine::parse({"file:///", ""}, MountCommand::optionTable()), problem));
+    EXPECT_FALSE(config);
+    EXPECT_EQ(problem, "invalid mount point \"\"");
+    EXPECT_NO_THROW(config = MountCommand::configFrom(
+                        CommandLine::parse({"--cache-dir", "", "file:///v", "/mnt/x"},
+                                           MountCommand::optionTable()),
+                        problem));
+    EXPECT_FALSE(config);
+    EXPECT_EQ(problem, "invalid --cache-dir \"\"");
+    // The fuzzer's input, 2d66696c653a2f2f2f00, split at its NUL as the harness does.
+    EXPECT_NO_THROW(
+        config = MountCommand::configFrom(
+            CommandLine::parse({"-file:///", ""}, MountCommand::optionTable()), problem));
+    EXPECT_FALSE(config);
+}
+
+TEST(MountCommandTest, OutOfRangeTuningEndsInTheUsualInvalidLine) {
+    const auto problemOf = [](std::vector<std::string> args) {
+        args.insert(args.end(), {"file:///v", "/mnt/x"});
+        std::string problem;
+        EXPECT_FALSE(MountCommand::configFrom(CommandLine::parse(args, MountCommand::optionTable()),
+                                              problem));
+        return problem;
+    };
+    EXPECT_EQ(problemOf({"--upload-delay", "1e10"}), "invalid --upload-delay 1e10");
+    EXPECT_EQ(problemOf({"--attr-cache", "1e300"}), "invalid --attr-cache 1e300");
+    EXPECT_EQ(problemOf({"--cache-size", "1e300"}), "invalid --cache-size 1e300");
+    EXPECT_EQ(problemOf({"--cache-size", "-1"}), "invalid --cache-size -1");
+    EXPECT_EQ(problemOf({"--upload-limit", "1e-300"}), "invalid --upload-limit 1e-300");
+    EXPECT_EQ(problemOf({"--upload-limit", "1e300"}), "invalid --upload-limit 1e300");
+    std::string problem;
+    const auto unlimited =
+        MountCommand::configFrom(CommandLine::parse({"--upload-limit", "0", "--upload-delay",
+                                                     "2562047h", "file:///v", "/mnt/x"},
+                                                    MountCommand::optionTable()),
+                                 problem);
+    ASSERT_TRUE(unlimited) << problem;
+    EXPECT_EQ(unlimited->uploadBytesPerSecond, 0.0);
+}
+
+TEST(MountCommandTest, NamesLinuxCannotHoldAreRefusedUpFront) {
+    std::string problem;
+    const std::string longName(300, 'n');
+    EXPECT_FALSE(
+        MountCommand::configFrom(CommandLine::parse({"file:///v", "/media/kelvane/" + longName},
+                                                    MountCommand::optionTable()),
+                                 problem));
+    EXPECT_NE(problem.find("is too long"), std::string::npos) << problem;
+    EXPECT_NE(problem.find("300 bytes"), std::string::npos) << problem;
+    EXPECT_FALSE(MountCommand::configFrom(
+        CommandLine::parse({"-o", "volname=" + longName, "file:///v", "/mnt/x"},
+                           MountCommand::optionTable()),
+        problem));
+    EXPECT_NE(problem.find("volume name"), std::string::npos) << problem;
+    std::string deep;
+    for (int i = 0; i < 500; ++i) // 4,890 bytes: past PATH_MAX
+        deep += "/folder" + std::to_string(i);
+    EXPECT_FALSE(
+        MountCommand::configFrom(CommandLine::parse({"--cache-dir", deep, "file:///v", "/mnt/x"},
+                                                    MountCommand::optionTable()),
+                                 problem));
+    EXPECT_NE(problem.find("invalid --cache-dir"), std::string::npos) << problem;
+    EXPECT_TRUE(
+        MountCommand::configFrom(CommandLine::parse({"-o", "volname=" + std::string(255, 'v'),
+                                                     "file:///v", "/mnt/" + std::string(255, 'm')},
+                                                    MountCommand::optionTable()),
+                                 problem))
+        << problem;
+}
+
+TEST(UmountCommandTest, ReadsThePidAndBacklogOfAnyStatsTextWithoutThrowing) {
+    EXPECT_EQ(UmountCommand::daemonPid("juicefs_uptime 1.5\njuicefs_pid 4242\n"), 4242);
+    for (const char* odd : {"juicefs_pid abc\n", "juicefs_pid 99999999999999999999999\n",
+                            "juicefs_pid -7\n", "juicefs_pid\n", ""})
+        EXPECT_FALSE(UmountCommand::daemonPid(odd)) << odd;
+    const auto backlog =
+        UmountCommand::backlog("juicefs_staging_blocks 3\njuicefs_staging_block_bytes 12000000\n"
+                               "juicefs_object_request_data_bytes_PUT 500\n");
+    ASSERT_TRUE(backlog);
+    EXPECT_EQ(backlog->blocks, 3u);
+    EXPECT_EQ(backlog->bytes, 12000000u);
+    EXPECT_EQ(backlog->sentBytes, 500u);
+    EXPECT_FALSE(UmountCommand::backlog("juicefs_staging_blocks x\n"));
 }
 
 TEST(EngineLogTest, WritesJuicefsLinesTheClientCanScan) {

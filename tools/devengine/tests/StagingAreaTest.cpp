@@ -42,7 +42,7 @@ protected:
         return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
     }
     void write(const std::string& text, std::uint64_t offset) {
-        ASSERT_EQ(staging_->write(key_, fd_, text.data(), text.size(), offset),
+        ASSERT_EQ(staging_->write(key_, fd_, "/file.bin", text.data(), text.size(), offset),
                   static_cast<ssize_t>(text.size()));
     }
     std::string read(std::uint64_t offset = 0, std::size_t size = 256) {
@@ -120,12 +120,13 @@ TEST_F(StagingAreaTest, TruncateCutsStagedDataAndExtendsWithZeros) {
 TEST_F(StagingAreaTest, AChangeDuringAnUploadKeepsTheBlockStagedUntilItIsSentAgain) {
     QDir().mkpath(dir_.filePath("eager"));
     StagingArea eager({dir_.filePath("eager").toStdString(), kBlock, {}, 1 << 20});
-    ASSERT_EQ(eager.write(key_, fd_, "aaaaaaaaaaaaaaaa", kBlock, 0), 16); // full: ready at once
+    ASSERT_EQ(eager.write(key_, fd_, "/file.bin", "aaaaaaaaaaaaaaaa", kBlock, 0),
+              16); // full: ready at once
     const std::atomic<bool> carryOn{false};
     const auto job = eager.claim(carryOn);
     ASSERT_TRUE(job);
     EXPECT_EQ(eager.uploadChunk(*job, 0, 8), 8);
-    ASSERT_EQ(eager.write(key_, fd_, "b", 1, 0), 1); // lands in the half already sent
+    ASSERT_EQ(eager.write(key_, fd_, "/file.bin", "b", 1, 0), 1); // lands in the half already sent
     EXPECT_EQ(eager.uploadChunk(*job, 8, 8), 8);
     EXPECT_EQ(eager.uploadChunk(*job, 16, 8), 0);
     eager.finish(*job, true);
