@@ -25,6 +25,7 @@ namespace EngineInstaller {
 namespace {
 
 constexpr std::chrono::minutes kExtractLimit{5};
+constexpr std::chrono::seconds kVersionLimit{10};
 
 fs::path native(const QString& path) {
     return fs::path(path.toStdString());
@@ -177,10 +178,24 @@ std::optional<QUrl> downloadURL(const EngineSource& source, const std::optional<
     return url;
 }
 
+QCoro::Task<bool> answersVersion(QString binary) {
+    const QStringList arguments{QStringLiteral("version")};
+    const ChildProcess::Result answer =
+        co_await ChildProcess::run(binary, arguments, kVersionLimit);
+    co_return answer.succeeded&& answer.output.startsWith("juicefs version ");
+}
+
 QCoro::Task<void> ensureInstalled(QNetworkAccessManager& network, EngineSource source,
                                   std::optional<QUrl> apiBase) {
-    if (isInstalled(source.sha256))
-        co_return;
+    if (isInstalled(source.sha256)) {
+        if (co_await answersVersion(installLocation()))
+            co_return;
+        // The marker says installed, but the file does not run (damaged, or for another
+        // machine): install it once more from the pinned archive.
+        qCWarning(lcMount, "the installed engine at %s does not run; installing it again",
+                  qUtf8Printable(installLocation()));
+        QFile::remove(installedMarker());
+    }
     const auto url = downloadURL(source, apiBase);
     if (!url)
         throw MountError::juicefsDownloadFailed(QStringLiteral("bad URL"));

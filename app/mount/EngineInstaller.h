@@ -28,7 +28,11 @@ bool isInstalled(const QString& sha256);
 // Nothing when that is not a usable URL.
 std::optional<QUrl> downloadURL(const EngineSource& source, const std::optional<QUrl>& apiBase);
 
-// Downloads, verifies, unpacks and installs unless the marker already matches. Throws
+// Whether the engine at the path runs and names itself as JuiceFS ("juicefs version …").
+QCoro::Task<bool> answersVersion(QString binary);
+
+// Downloads, verifies, unpacks and installs unless the marker already matches and the
+// installed engine runs (a damaged one is installed once more). Throws
 // MountError::juicefsDownloadFailed, or TransportError with the platform's text. The network
 // manager must outlive the task.
 QCoro::Task<void> ensureInstalled(QNetworkAccessManager& network, EngineSource source,

@@ -383,6 +383,7 @@ QCoro::Task<void> MountManager::unmount(Filespace filespace, QString base) {
     stopPoll(id);
     plans_.erase(id);
     removeMountState(id);
+    setUnmounting(id, nullptr);
 }
 
 QCoro::Task<void> MountManager::takeDown(QString id, QString mountPoint) {
@@ -397,7 +398,6 @@ QCoro::Task<void> MountManager::takeDown(QString id, QString mountPoint) {
     const DriveUnmount::Outcome outcome = co_await unmount->run();
     if (!self)
         co_return;
-    setUnmounting(id, nullptr);
     unmount->deleteLater();
     if (outcome.stayedMounted) {
         qCWarning(lcMount, "%s stayed mounted at %s: %s; its engine keeps running",
@@ -429,7 +429,10 @@ void MountManager::setUnmounting(const QString& id, DriveUnmount* unmount) {
 
 QCoro::Task<void> MountManager::findLeftoverMounts(QString base) {
     QPointer<MountManager> self(this);
-    QFuture<QStringList> scanning = workers_.run([base] {
+    QStringList ours;
+    for (const auto& [id, plan] : plans_)
+        ours.append(plan->mountPoint);
+    QFuture<QStringList> scanning = workers_.run([base, ours] {
         QStringList found;
         const QString folder = MountTable::kernelPath(MountPointValidator::normalised(base));
         for (const MountTable::Entry& entry : MountTable::read()) {
@@ -437,15 +440,21 @@ QCoro::Task<void> MountManager::findLeftoverMounts(QString base) {
                 QFileInfo(entry.mountPoint).path() == folder && !found.contains(entry.mountPoint))
                 found.append(entry.mountPoint);
         }
+        for (const QString& mountPoint : ours)
+            found.removeAll(MountTable::kernelPath(mountPoint));
         return found;
     });
     QStringList found = co_await scanning;
     if (!self)
         co_return;
-    for (const DirectMountState& state : std::as_const(mountStates_))
-        found.removeAll(state.path());
+    // The scan may have run after this run's own drives attached: those are not left over.
+    for (const auto& [id, plan] : plans_)
+        found.removeAll(plan->mountPoint);
     if (found == leftovers_)
         co_return;
+    if (!found.isEmpty())
+        qCInfo(lcMount, "drives left mounted by an earlier run: %s",
+               qUtf8Printable(found.join(QStringLiteral(", "))));
     leftovers_ = found;
     emit leftoverMountsChanged();
 }
@@ -454,10 +463,12 @@ QCoro::Task<void> MountManager::unmountLeftovers() {
     QPointer<MountManager> self(this);
     const QStringList leftovers = leftovers_;
     for (const QString& mountPoint : leftovers) {
-        co_await takeDown(QStringLiteral("leftover:") + mountPoint, mountPoint);
+        const QString id = QStringLiteral("leftover:") + mountPoint;
+        co_await takeDown(id, mountPoint);
         if (!self)
             co_return;
         dropLeftover(mountPoint);
+        setUnmounting(id, nullptr);
     }
 }
 

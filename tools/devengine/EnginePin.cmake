@@ -9,6 +9,19 @@ set(KELVANE_JUICEFS_SHA256 ""
 set(KELVANE_JUICEFS_DOWNLOAD_BASE ""
   CACHE STRING "Origin serving /downloads/; empty means the signed-in workspace server's origin")
 
+# A release must pin the product's own engine: a dev pin would never match what it downloads.
+if(KELVANE_RELEASE)
+  string(LENGTH "${KELVANE_JUICEFS_SHA256}" pin_length)
+  if(NOT pin_length EQUAL 64 OR NOT KELVANE_JUICEFS_SHA256 MATCHES "^[0-9a-f]+$")
+    message(FATAL_ERROR "KELVANE_RELEASE needs KELVANE_JUICEFS_SHA256: the pinned archive's "
+      "SHA-256 as 64 lower-case hex digits")
+  endif()
+  if(KELVANE_JUICEFS_ARCHIVE STREQUAL "" OR KELVANE_JUICEFS_DOWNLOAD_BASE STREQUAL "")
+    message(FATAL_ERROR "KELVANE_RELEASE needs KELVANE_JUICEFS_ARCHIVE and "
+      "KELVANE_JUICEFS_DOWNLOAD_BASE set to the released engine's archive and its origin")
+  endif()
+endif()
+
 set(KELVANE_ENGINE_ARCHIVE_PATH ${CMAKE_BINARY_DIR}/downloads/${KELVANE_JUICEFS_ARCHIVE}
   CACHE INTERNAL "The dev engine archive built by this project")
 set(engine_archive ${KELVANE_ENGINE_ARCHIVE_PATH})

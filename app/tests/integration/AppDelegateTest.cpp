@@ -1,6 +1,7 @@
 #include "app/shell/AppDelegate.h"
 #include "app/activity/SyncStatusReader.h"
 #include "app/api/APIClient.h"
+#include "app/mount/MountError.h"
 #include "app/mount/MountManager.h"
 #include "app/settings/SharedConfig.h"
 #include "app/shell/AppUI.h"
@@ -121,4 +122,26 @@ TEST_F(AppDelegateTest, SignInFromAnotherProcessBringsItsServerAndUser) {
     EXPECT_EQ(delegate->mountManager().filespaces().size(), 2);
     EXPECT_TRUE(state().message().startsWith("FUSE is required for the Kelvane drive."))
         << describe(state()).toStdString();
+}
+
+TEST_F(AppDelegateTest, TwoFilespacesWithOneFolderNameNeverShareADrive) {
+    build();
+    signIn();
+    server.injectFault(
+        {.path = "/api/filespaces",
+         .status = 200,
+         .body = R"([{"id":"fs-a","metadata_public_url":"file:///nowhere/a","mount_name":"Team",)"
+                 R"("name":"Team","volume_name":"a"},)"
+                 R"({"id":"fs-b","metadata_public_url":"file:///nowhere/b","mount_name":"Team",)"
+                 R"("name":"Team archive","volume_name":"b"}])",
+         .contentType = "application/json"});
+    WaitForTask::run(delegate->activateStorageMode(StorageMode::directMount));
+    const MountStateMap states = delegate->mountManager().mountStates();
+    // The first goes as far as this machine lets it (no FUSE here); the second never starts.
+    EXPECT_EQ(states.value("fs-a"),
+              DirectMountState::error(MountError::missingFUSE().description()));
+    EXPECT_EQ(states.value("fs-b"),
+              DirectMountState::error("Another filespace (Team) already uses the folder name "
+                                      "\"Team\". Ask your workspace admin to give each filespace "
+                                      "its own name."));
 }

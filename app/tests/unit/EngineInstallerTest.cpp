@@ -121,22 +121,42 @@ TEST_F(EngineInstallerTest, InstallsFromTheServersOriginAndRecordsTheChecksum) {
 }
 
 TEST_F(EngineInstallerTest, MarkerWithTrailingNewlineSkipsTheDownloadUntilTheBinaryGoes) {
-    const QString sha = publishArchive({{"juicefs", "fresh build"}});
-    writeFile(EngineInstaller::installLocation(), "kept build");
-    QFile::setPermissions(EngineInstaller::installLocation(),
-                          QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const QByteArray engine = readAll(MountTestKit::standInEngine());
+    const QString sha = publishArchive({{"juicefs", engine}});
+    MountTestKit::installEngine(MountTestKit::standInEngine());
     writeFile(EngineInstaller::installedMarker(), sha.toUtf8() + "\n");
     // Any download now fails, so a success proves nothing was fetched.
     server().injectFault({"/downloads/*", "", 0, {}, {}, 0, true, 0});
 
     install(sha);
-    EXPECT_EQ(readAll(EngineInstaller::installLocation()), "kept build");
+    EXPECT_EQ(readAll(EngineInstaller::installLocation()), engine);
 
     QFile::remove(EngineInstaller::installLocation());
     EXPECT_THROW(install(sha), TransportError);
     server().clearFaults();
     install(sha);
-    EXPECT_EQ(readAll(EngineInstaller::installLocation()), "fresh build");
+    EXPECT_EQ(readAll(EngineInstaller::installLocation()), engine);
+}
+
+TEST_F(EngineInstallerTest, AnInstalledEngineThatDoesNotRunIsInstalledAgainOnce) {
+    const QByteArray engine = readAll(MountTestKit::standInEngine());
+    const QString sha = publishArchive({{"juicefs", engine}});
+    install(sha);
+    ASSERT_TRUE(await(EngineInstaller::answersVersion(EngineInstaller::installLocation())));
+
+    // Damaged in place, its marker intact: "Exec format error" at every start until repaired.
+    writeFile(EngineInstaller::installLocation(), "\x7f"
+                                                  "ELF garbage");
+    EXPECT_FALSE(await(EngineInstaller::answersVersion(EngineInstaller::installLocation())));
+    install(sha);
+    EXPECT_EQ(readAll(EngineInstaller::installLocation()), engine);
+    EXPECT_TRUE(await(EngineInstaller::answersVersion(EngineInstaller::installLocation())));
+
+    // One repair per launch: an archive that itself holds a broken engine is installed once,
+    // and the mount then reports what the engine does.
+    const QString brokenSha = publishArchive({{"juicefs", "not a program"}});
+    install(brokenSha);
+    EXPECT_FALSE(await(EngineInstaller::answersVersion(EngineInstaller::installLocation())));
 }
 
 TEST_F(EngineInstallerTest, ErrorPageIsRefusedWithTheStartOfItsChecksum) {

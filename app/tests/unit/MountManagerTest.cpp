@@ -1,5 +1,7 @@
 #include "app/mount/MountManager.h"
+#include "app/activation/MountNameClash.h"
 #include "app/mount/MountError.h"
+#include "app/mount/RemountSchedule.h"
 #include "app/tests/mountsupport/LogCapture.h"
 #include "app/tests/mountsupport/MountTestKit.h"
 #include "app/tests/mountsupport/ProcessTable.h"
@@ -247,6 +249,54 @@ TEST_F(MountManagerTest, WarmUpNeedsAnEngineAndPaths) {
     MountTestKit::installEngine(MountTestKit::standInEngine());
     EXPECT_FALSE(await(manager->warmup({}, 4)));
     EXPECT_TRUE(engineCalls().isEmpty());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MountManagerTest, AMountBaseThatIsEmptyRelativeOrTheRootIsRefusedAndNothingIsCreated) {
+    MountTestKit::installEngine(MountTestKit::standInEngine());
+    auto manager = makeManager();
+    const QString cwd = QDir::currentPath();
+    const auto refused = [&](const QString& base) { return mountFailure(*manager, team(), base); };
+    EXPECT_EQ(refused("").kind(), MountError::Kind::mountPointIsSystemRoot);
+    EXPECT_EQ(refused("  /  ").kind(), MountError::Kind::mountPointIsSystemRoot);
+    const MountError relative = refused("drives");
+    EXPECT_EQ(relative.kind(), MountError::Kind::mountPointNotAbsolute);
+    EXPECT_EQ(relative.description(), "Mount point must be a full path starting with / (drives). "
+                                      "Pick a folder inside your home or a drive.");
+    EXPECT_FALSE(QFileInfo::exists(cwd + "/drives"));
+    EXPECT_FALSE(QFileInfo::exists("/Team"));
+    EXPECT_TRUE(MountTestKit::engineCalls().isEmpty()) << "no engine was started";
+}
+
+TEST(RemountSchedule, WaitsOneTwoFourSecondsCappedAndStopsAfterItsTries) {
+    RemountSchedule schedule({std::chrono::seconds(1), std::chrono::seconds(5), 5});
+    QList<qint64> delays;
+    while (const auto delay = schedule.nextDelay()) {
+        delays.append(delay->count());
+        schedule.started();
+    }
+    EXPECT_EQ(delays, (QList<qint64>{1000, 2000, 4000, 5000, 5000}));
+    EXPECT_EQ(schedule.triesStarted(), 5);
+}
+
+TEST(MountNameClash, EveryLaterFilespaceAskingForATakenFolderIsNamedWithTheFirst) {
+    const auto fs = [](QString id, QString name, QString mountName) {
+        Filespace f;
+        f.id = id;
+        f.name = name;
+        f.mountName = mountName;
+        return f;
+    };
+    const QMap<QString, QString> clashes =
+        MountNameClash::find({fs("1", "Team", "Team"), fs("2", "Team (old)", "Team"),
+                              fs("3", "Ads", "Marketing"), fs("4", "Team copy", "Team")});
+    EXPECT_EQ(clashes, (QMap<QString, QString>{{"2", "Team"}, {"4", "Team"}}));
+    EXPECT_EQ(MountError::mountNameClash("Team", "Team").description(),
+              "Another filespace (Team) already uses the folder name \"Team\". Ask your workspace "
+              "admin to give each filespace its own name.");
 }
 
 } // namespace
