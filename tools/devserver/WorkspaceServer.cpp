@@ -70,7 +70,8 @@ void WorkspaceServer::configure() {
     http_.set_exception_handler([](const Request&, Response& rs, std::exception_ptr) {
         HttpJson::sendError(rs, 500, "Internal server error");
     });
-    http_.set_logger([](const Request& rq, const Response& rs) {
+    http_.set_logger([this](const Request& rq, const Response& rs) {
+        journal_.finish(rq, rs);
         if (rs.has_header(RequestGate::kCutMarker))
             RequestLog::write(rq.method, rq.path, "cut");
         else
