@@ -1,27 +1,45 @@
 #include "fileprovider/FilesRecords.h"
 
+#include "fileprovider/DateText.h"
 #include "shared/JsonReader.h"
 
-#include <QRegularExpression>
+#include <QJsonArray>
+#include <limits>
+
+namespace {
+
+const QString kEntry = QStringLiteral("Entry");
+const QString kName = QStringLiteral("name");
+const QString kType = QStringLiteral("type");
+const QString kSize = QStringLiteral("size");
+const QString kModifiedAt = QStringLiteral("modified_at");
+const QString kMimeType = QStringLiteral("mime_type");
+
+// The checks run on every entry of large listings, so the common case avoids the general
+// reader; a failing value goes through it for its message.
+QString stringOf(const QJsonObject& o, const QString& key) {
+    const QJsonValue v = o.value(key);
+    if (!v.isString())
+        return JsonReader(o, kEntry).string(key);
+    return v.toString();
+}
+
+qint64 int64Of(const QJsonObject& o, const QString& key) {
+    const QJsonValue v = o.value(key);
+    constexpr qint64 sentinel = std::numeric_limits<qint64>::min();
+    const qint64 i = v.toInteger(sentinel);
+    if (i == sentinel)
+        return JsonReader(o, kEntry).int64(key);
+    return i;
+}
+
+} // namespace
 
 namespace ServerDate {
 
 QDateTime parse(const QString& text, const QDateTime& now) {
-    static const QRegularExpression internet(QStringLiteral(
-        "^(\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2})(?:\\.(\\d+))?(Z|[+-]\\d{2}:?\\d{2})$"));
-    const auto match = internet.match(text);
-    if (!match.hasMatch())
-        return now;
-    // Milliseconds are what a date keeps here; longer fractions are cut, shorter ones padded.
-    const QString fraction = match.captured(2).isEmpty()
-                                 ? QString()
-                                 : '.' + match.captured(2).left(3).leftJustified(3, '0');
-    QString zone = match.captured(3);
-    if (zone.size() == 5)
-        zone.insert(3, ':');
-    const QDateTime time = QDateTime::fromString(
-        match.captured(1) + fraction + zone, fraction.isEmpty() ? Qt::ISODate : Qt::ISODateWithMs);
-    return time.isValid() ? time.toUTC() : now;
+    const auto msecs = DateText::parse(text);
+    return msecs ? QDateTime::fromMSecsSinceEpoch(*msecs, Qt::UTC) : now;
 }
 
 } // namespace ServerDate
@@ -32,13 +50,16 @@ bool Entry::hasUsableName() const {
 }
 
 Entry Entry::fromJson(const QJsonObject& object, const QDateTime& now) {
-    const JsonReader r(object, QStringLiteral("Entry"));
     Entry e;
-    e.name = r.string("name");
-    e.type = r.string("type");
-    e.size = r.int64("size");
-    e.modifiedAt = ServerDate::parse(r.string("modified_at"), now);
-    e.mimeType = r.optionalString("mime_type");
+    e.name = stringOf(object, kName);
+    e.type = stringOf(object, kType);
+    e.size = int64Of(object, kSize);
+    e.modifiedAt = ServerDate::parse(stringOf(object, kModifiedAt), now);
+    const QJsonValue mime = object.value(kMimeType);
+    if (mime.isString())
+        e.mimeType = mime.toString();
+    else if (!mime.isUndefined() && !mime.isNull())
+        JsonReader(object, kEntry).optionalString(kMimeType);
     return e;
 }
 

@@ -43,7 +43,26 @@ void checkTextObject(const QByteArray& body) {
     }
 }
 
-QList<Entry> usableEntries(QList<Entry> entries, const QString& folder) {
+// Named, not literal: GCC 12 cannot pass a string literal into a coroutine's parameter.
+const QByteArray kGet = QByteArrayLiteral("GET");
+const QByteArray kPost = QByteArrayLiteral("POST");
+const QByteArray kDelete = QByteArrayLiteral("DELETE");
+const QByteArray kNoBody;
+
+QByteArray compact(const QJsonObject& body) {
+    return QJsonDocument(body).toJson(QJsonDocument::Compact);
+}
+
+} // namespace
+
+KelvaneAPI::KelvaneAPI(QNetworkAccessManager& network, QString configFile)
+    : network_(network), configFile_(std::move(configFile)) {}
+
+QString KelvaneAPI::configFile() const {
+    return configFile_.isEmpty() ? FileProviderConfig::configFile() : configFile_;
+}
+
+QList<Entry> KelvaneAPI::usableEntries(QList<Entry> entries, const QString& folder) {
     QSet<QString> seen;
     QList<Entry> kept;
     kept.reserve(entries.size());
@@ -62,25 +81,6 @@ QList<Entry> usableEntries(QList<Entry> entries, const QString& folder) {
         kept.append(std::move(e));
     }
     return kept;
-}
-
-// Named, not literal: GCC 12 cannot pass a string literal into a coroutine's parameter.
-const QByteArray kGet = QByteArrayLiteral("GET");
-const QByteArray kPost = QByteArrayLiteral("POST");
-const QByteArray kDelete = QByteArrayLiteral("DELETE");
-const QByteArray kNoBody;
-
-QByteArray compact(const QJsonObject& body) {
-    return QJsonDocument(body).toJson(QJsonDocument::Compact);
-}
-
-} // namespace
-
-KelvaneAPI::KelvaneAPI(QNetworkAccessManager& network, QString configFile)
-    : network_(network), configFile_(std::move(configFile)) {}
-
-QString KelvaneAPI::configFile() const {
-    return configFile_.isEmpty() ? FileProviderConfig::configFile() : configFile_;
 }
 
 QString KelvaneAPI::encodeQueryValue(const QString& path) {

@@ -27,6 +27,9 @@ public:
     // everything outside the URL path characters) cannot split or end it.
     static QString encodeQueryValue(const QString& path);
 
+    // The entries whose names can stand as one path piece, first of each name only.
+    static QList<Entry> usableEntries(QList<Entry> entries, const QString& folder);
+
     // The request for apiURL + path with the bearer token; throws notConfigured.
     QNetworkRequest makeRequest(const QString& path) const;
 

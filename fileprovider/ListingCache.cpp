@@ -1,9 +1,9 @@
 #include "fileprovider/ListingCache.h"
 
+#include "fileprovider/DateText.h"
 #include "platform/AtomicFile.h"
 #include "platform/Paths.h"
 #include "shared/Identifiers.h"
-#include "shared/Iso8601.h"
 #include "shared/JsonReader.h"
 
 #include <QCryptographicHash>
@@ -13,6 +13,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <limits>
 
 namespace ListingCache {
 
@@ -21,21 +22,63 @@ namespace {
 // Longest file name most Linux file systems take.
 constexpr qsizetype kMaxFileNameBytes = 255;
 
-QJsonObject toJson(const CachedEntry& e) {
-    return {{"name", e.name},
-            {"type", e.type},
-            {"size", e.size},
-            {"modifiedAt", Iso8601::format(e.modifiedAt)}};
+const QString kCached = QStringLiteral("CachedEntry");
+const QString kName = QStringLiteral("name");
+const QString kType = QStringLiteral("type");
+const QString kSize = QStringLiteral("size");
+const QString kModifiedAt = QStringLiteral("modifiedAt");
+
+// A JSON string: quotes, backslashes and control characters escaped, the rest as UTF-8.
+void appendString(QByteArray& out, const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    out.append('"');
+    for (const char c : utf8) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out.append('\\').append(c);
+        } else if (u < 0x20) {
+            static const char hex[] = "0123456789abcdef";
+            const char escape[] = {'\\', 'u', '0', '0', hex[u >> 4], hex[u & 15]};
+            out.append(escape, sizeof escape);
+        } else {
+            out.append(c);
+        }
+    }
+    out.append('"');
+}
+
+void appendEntry(QByteArray& out, const CachedEntry& e) {
+    out.append("{\"name\":");
+    appendString(out, e.name);
+    out.append(",\"type\":");
+    appendString(out, e.type);
+    out.append(",\"size\":").append(QByteArray::number(e.size));
+    out.append(",\"modifiedAt\":\"");
+    DateText::appendSeconds(out, e.modifiedAt.toMSecsSinceEpoch());
+    out.append("\"}");
 }
 
 CachedEntry entryFromJson(const QJsonValue& value) {
     if (!value.isObject())
         throw DecodingError(QStringLiteral("a cached entry is not an object"));
-    const JsonReader r(value.toObject(), QStringLiteral("CachedEntry"));
-    const auto modified = Iso8601::parse(r.string("modifiedAt"));
-    if (!modified)
+    const QJsonObject o = value.toObject();
+    const QJsonValue name = o.value(kName), type = o.value(kType), size = o.value(kSize),
+                     modified = o.value(kModifiedAt);
+    constexpr qint64 sentinel = std::numeric_limits<qint64>::min();
+    const qint64 bytes = size.toInteger(sentinel);
+    if (!name.isString() || !type.isString() || bytes == sentinel || !modified.isString()) {
+        // The general reader names what is wrong.
+        const JsonReader r(o, kCached);
+        r.string(kName);
+        r.string(kType);
+        r.int64(kSize);
+        r.string(kModifiedAt);
+    }
+    const auto msecs = DateText::parse(modified.toString());
+    if (!msecs)
         throw DecodingError(QStringLiteral("CachedEntry: \"modifiedAt\" is not a date"));
-    return {r.string("name"), r.string("type"), r.int64("size"), *modified};
+    return {name.toString(), type.toString(), bytes,
+            QDateTime::fromMSecsSinceEpoch(*msecs, Qt::UTC)};
 }
 
 } // namespace
@@ -45,11 +88,18 @@ CachedEntry CachedEntry::of(const Entry& entry) {
 }
 
 QByteArray CachedListing::toJson() const {
-    QJsonArray array;
-    for (const CachedEntry& e : entries)
-        array.append(ListingCache::toJson(e));
-    return QJsonDocument(QJsonObject{{"entries", array}, {"token", token}})
-        .toJson(QJsonDocument::Compact);
+    QByteArray out;
+    out.reserve(32 + entries.size() * 96);
+    out.append("{\"entries\":[");
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (i > 0)
+            out.append(',');
+        appendEntry(out, entries[i]);
+    }
+    out.append("],\"token\":");
+    appendString(out, token);
+    out.append('}');
+    return out;
 }
 
 CachedListing CachedListing::fromJson(const QByteArray& bytes) {
