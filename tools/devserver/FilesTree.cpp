@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonObject>
 #include <QMimeDatabase>
 #include <algorithm>
@@ -16,17 +17,31 @@ QString isoWithMilliseconds(const QDateTime& time) {
     return time.toUTC().toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz'Z'"));
 }
 
+// Looking a name up in the MIME database costs far more than listing it, so each extension is
+// looked up once.
+QString mimeTypeFor(const QString& name) {
+    static std::mutex mutex;
+    static QHash<QString, QString> bySuffix;
+    const qsizetype dot = name.lastIndexOf('.');
+    const QString suffix = dot < 0 ? QString() : name.mid(dot).toLower();
+    std::lock_guard lock(mutex);
+    const auto known = bySuffix.constFind(suffix);
+    if (known != bySuffix.constEnd())
+        return *known;
+    static const QMimeDatabase types;
+    const QString type = types.mimeTypeForFile("x" + suffix, QMimeDatabase::MatchExtension).name();
+    bySuffix.insert(suffix, type);
+    return type;
+}
+
 QJsonObject entryFor(const QFileInfo& info, const QString& name) {
-    static const QMimeDatabase mimeTypes;
     const bool folder = info.isDir();
     QJsonObject entry{{"name", name},
                       {"type", folder ? "directory" : "file"},
                       {"size", folder ? 0 : info.size()},
                       {"modified_at", isoWithMilliseconds(info.lastModified())}};
-    entry.insert(
-        "mime_type",
-        folder ? QJsonValue(QJsonValue::Null)
-               : QJsonValue(mimeTypes.mimeTypeForFile(name, QMimeDatabase::MatchExtension).name()));
+    entry.insert("mime_type",
+                 folder ? QJsonValue(QJsonValue::Null) : QJsonValue(mimeTypeFor(name)));
     return entry;
 }
 
