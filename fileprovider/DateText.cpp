@@ -38,13 +38,21 @@ unsigned daysInMonth(qint64 y, unsigned m) {
     return m == 2 && isLeap(y) ? 29 : days[m - 1];
 }
 
+char16_t codeAt(QStringView text, qsizetype i) {
+    return text[i].unicode();
+}
+
+char16_t codeAt(QByteArrayView text, qsizetype i) {
+    return static_cast<unsigned char>(text[i]);
+}
+
 // The number in text[at, at + count) when every character there is a digit.
-std::optional<unsigned> digits(QStringView text, qsizetype at, qsizetype count) {
+template <typename View> std::optional<unsigned> digits(View text, qsizetype at, qsizetype count) {
     if (at + count > text.size())
         return std::nullopt;
     unsigned value = 0;
     for (qsizetype i = at; i < at + count; ++i) {
-        const char16_t c = text[i].unicode();
+        const char16_t c = codeAt(text, i);
         if (c < u'0' || c > u'9')
             return std::nullopt;
         value = value * 10 + unsigned(c - u'0');
@@ -52,8 +60,8 @@ std::optional<unsigned> digits(QStringView text, qsizetype at, qsizetype count) 
     return value;
 }
 
-bool is(QStringView text, qsizetype at, char16_t c) {
-    return at < text.size() && text[at].unicode() == c;
+template <typename View> bool is(View text, qsizetype at, char16_t c) {
+    return at < text.size() && codeAt(text, at) == c;
 }
 
 void appendDigits(QByteArray& out, qint64 value, int width) {
@@ -65,9 +73,7 @@ void appendDigits(QByteArray& out, qint64 value, int width) {
     out.append(buffer, width);
 }
 
-} // namespace
-
-std::optional<qint64> parse(QStringView text) {
+template <typename View> std::optional<qint64> parseAny(View text) {
     const auto year = digits(text, 0, 4), month = digits(text, 5, 2), day = digits(text, 8, 2),
                hour = digits(text, 11, 2), minute = digits(text, 14, 2),
                second = digits(text, 17, 2);
@@ -83,8 +89,8 @@ std::optional<qint64> parse(QStringView text) {
         ++at;
         const qsizetype start = at;
         int scale = 100;
-        while (at < text.size() && text[at] >= u'0' && text[at] <= u'9') {
-            millis += scale * (text[at].unicode() - u'0');
+        while (at < text.size() && codeAt(text, at) >= u'0' && codeAt(text, at) <= u'9') {
+            millis += scale * (codeAt(text, at) - u'0');
             scale /= 10;
             ++at;
         }
@@ -112,6 +118,16 @@ std::optional<qint64> parse(QStringView text) {
         ((daysFromCivil(*year, *month, *day) * 24 + *hour) * 60 + *minute - offsetMinutes) * 60 +
         *second;
     return seconds * 1000 + millis;
+}
+
+} // namespace
+
+std::optional<qint64> parse(QStringView text) {
+    return parseAny(text);
+}
+
+std::optional<qint64> parse(QByteArrayView text) {
+    return parseAny(text);
 }
 
 void appendSeconds(QByteArray& out, qint64 msecsSinceEpoch) {

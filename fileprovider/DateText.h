@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QStringView>
 #include <optional>
 
@@ -12,6 +13,7 @@ namespace DateText {
 // fraction of any length (kept to the millisecond) and "Z" or a "+hh:mm"/"+hhmm" offset.
 // Nothing for any other text or an impossible date.
 std::optional<qint64> parse(QStringView text);
+std::optional<qint64> parse(QByteArrayView text);
 // "2024-05-01T10:20:30Z": UTC, whole seconds (the fraction is dropped, as by truncation
 // toward the past).
 void appendSeconds(QByteArray& out, qint64 msecsSinceEpoch);

@@ -1,38 +1,14 @@
 #include "fileprovider/FilesRecords.h"
 
 #include "fileprovider/DateText.h"
+#include "fileprovider/JsonScanner.h"
 #include "shared/JsonReader.h"
 
 #include <QJsonArray>
-#include <limits>
 
 namespace {
 
 const QString kEntry = QStringLiteral("Entry");
-const QString kName = QStringLiteral("name");
-const QString kType = QStringLiteral("type");
-const QString kSize = QStringLiteral("size");
-const QString kModifiedAt = QStringLiteral("modified_at");
-const QString kMimeType = QStringLiteral("mime_type");
-
-// The checks run on every entry of large listings, so the common case avoids the general
-// reader; a failing value goes through it for its message.
-QString stringOf(const QJsonObject& o, const QString& key) {
-    const QJsonValue v = o.value(key);
-    if (!v.isString())
-        return JsonReader(o, kEntry).string(key);
-    return v.toString();
-}
-
-qint64 int64Of(const QJsonObject& o, const QString& key) {
-    const QJsonValue v = o.value(key);
-    constexpr qint64 sentinel = std::numeric_limits<qint64>::min();
-    const qint64 i = v.toInteger(sentinel);
-    if (i == sentinel)
-        return JsonReader(o, kEntry).int64(key);
-    return i;
-}
-
 } // namespace
 
 namespace ServerDate {
@@ -49,39 +25,107 @@ bool Entry::hasUsableName() const {
            !name.contains('/') && !name.contains(QChar(0));
 }
 
-Entry Entry::fromJson(const QJsonObject& object, const QDateTime& now) {
+namespace {
+
+const QString kFile = QStringLiteral("file");
+const QString kDirectory = QStringLiteral("directory");
+
+// Folder listings grow with the folder, so they are read in one pass without a tree, and
+// the few texts that repeat on every entry are shared instead of copied.
+Entry readEntry(JsonScanner& s, const QDateTime& now, QString& lastMime) {
+    using Kind = JsonScanner::Kind;
+    const Kind kind = s.peek();
+    if (kind != Kind::object)
+        throw DecodingError(QStringLiteral("ListResponse: an entry is %1, not an object")
+                                .arg(JsonScanner::nameOf(kind)));
     Entry e;
-    e.name = stringOf(object, kName);
-    e.type = stringOf(object, kType);
-    e.size = int64Of(object, kSize);
-    e.modifiedAt = ServerDate::parse(stringOf(object, kModifiedAt), now);
-    const QJsonValue mime = object.value(kMimeType);
-    if (mime.isString())
-        e.mimeType = mime.toString();
-    else if (!mime.isUndefined() && !mime.isNull())
-        JsonReader(object, kEntry).optionalString(kMimeType);
+    bool name = false, type = false, size = false, modified = false;
+    s.readObject([&](QByteArrayView key) {
+        const auto text = [&](const char* field) {
+            const Kind k = s.peek();
+            if (k != Kind::string)
+                JsonScanner::wrongType(kEntry, field, "a string", k);
+            return s.readStringBytes();
+        };
+        if (key == "name") {
+            e.name = QString::fromUtf8(text("name"));
+            name = true;
+        } else if (key == "type") {
+            const QByteArray t = text("type");
+            e.type = t == "file" ? kFile : t == "directory" ? kDirectory : QString::fromUtf8(t);
+            type = true;
+        } else if (key == "size") {
+            const Kind k = s.peek();
+            const auto value = k == Kind::number ? s.readInteger() : std::nullopt;
+            if (!value)
+                JsonScanner::wrongType(kEntry, "size", "a 64-bit integer", k);
+            e.size = *value;
+            size = true;
+        } else if (key == "modified_at") {
+            const auto msecs = DateText::parse(QByteArrayView(text("modified_at")));
+            e.modifiedAt = msecs ? QDateTime::fromMSecsSinceEpoch(*msecs, Qt::UTC) : now;
+            modified = true;
+        } else if (key == "mime_type") {
+            const Kind k = s.peek();
+            if (k == Kind::null) {
+                s.skipValue();
+                e.mimeType.reset();
+                return;
+            }
+            const QString mime = QString::fromUtf8(text("mime_type"));
+            if (mime != lastMime)
+                lastMime = mime;
+            e.mimeType = lastMime;
+        } else {
+            s.skipValue();
+        }
+    });
+    if (!name)
+        JsonScanner::missingKey(kEntry, "name");
+    if (!type)
+        JsonScanner::missingKey(kEntry, "type");
+    if (!size)
+        JsonScanner::missingKey(kEntry, "size");
+    if (!modified)
+        JsonScanner::missingKey(kEntry, "modified_at");
     return e;
 }
 
+} // namespace
+
 ListResponse ListResponse::fromJson(const QByteArray& bytes) {
-    const QJsonObject object = JsonReader::parseObject(bytes);
-    const JsonReader r(object, QStringLiteral("ListResponse"));
+    using Kind = JsonScanner::Kind;
+    static const QString record = QStringLiteral("ListResponse");
+    JsonScanner s(bytes);
+    if (s.peek() != Kind::object)
+        throw DecodingError(QStringLiteral("expected a JSON object at the top level"));
     ListResponse response;
-    response.path = r.string("path");
-    const QJsonValue entries = object.value("entries");
-    if (!entries.isArray())
-        throw DecodingError(QStringLiteral("ListResponse: key \"entries\": expected an array, "
-                                           "found %1")
-                                .arg(jsonTypeName(entries)));
+    bool path = false, entries = false;
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    const QJsonArray array = entries.toArray();
-    response.entries.reserve(array.size());
-    for (const QJsonValue& value : array) {
-        if (!value.isObject())
-            throw DecodingError(QStringLiteral("ListResponse: an entry is %1, not an object")
-                                    .arg(jsonTypeName(value)));
-        response.entries.append(Entry::fromJson(value.toObject(), now));
-    }
+    QString lastMime;
+    s.readObject([&](QByteArrayView key) {
+        if (key == "path") {
+            const Kind k = s.peek();
+            if (k != Kind::string)
+                JsonScanner::wrongType(record, "path", "a string", k);
+            response.path = s.readString();
+            path = true;
+        } else if (key == "entries") {
+            const Kind k = s.peek();
+            if (k != Kind::array)
+                JsonScanner::wrongType(record, "entries", "an array", k);
+            response.entries.clear();
+            s.readArray([&] { response.entries.append(readEntry(s, now, lastMime)); });
+            entries = true;
+        } else {
+            s.skipValue();
+        }
+    });
+    s.expectEnd();
+    if (!path)
+        JsonScanner::missingKey(record, "path");
+    if (!entries)
+        JsonScanner::missingKey(record, "entries");
     return response;
 }
 

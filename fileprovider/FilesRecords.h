@@ -27,8 +27,6 @@ struct Entry {
     // Whether the name can stand as one piece of a path: not empty, ".", "..", and without
     // "/" or NUL. Other names would make the item's path point somewhere else.
     bool hasUsableName() const;
-
-    static Entry fromJson(const QJsonObject& object, const QDateTime& now);
 };
 
 struct ListResponse {

@@ -64,6 +64,7 @@ QString KelvaneAPI::configFile() const {
 
 QList<Entry> KelvaneAPI::usableEntries(QList<Entry> entries, const QString& folder) {
     QSet<QString> seen;
+    seen.reserve(entries.size());
     QList<Entry> kept;
     kept.reserve(entries.size());
     for (Entry& e : entries) {

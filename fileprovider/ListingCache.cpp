@@ -1,6 +1,7 @@
 #include "fileprovider/ListingCache.h"
 
 #include "fileprovider/DateText.h"
+#include "fileprovider/JsonScanner.h"
 #include "platform/AtomicFile.h"
 #include "platform/Paths.h"
 #include "shared/Identifiers.h"
@@ -14,6 +15,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <limits>
+#include <vector>
 
 namespace ListingCache {
 
@@ -23,10 +25,8 @@ namespace {
 constexpr qsizetype kMaxFileNameBytes = 255;
 
 const QString kCached = QStringLiteral("CachedEntry");
-const QString kName = QStringLiteral("name");
-const QString kType = QStringLiteral("type");
-const QString kSize = QStringLiteral("size");
-const QString kModifiedAt = QStringLiteral("modifiedAt");
+const QString kFile = QStringLiteral("file");
+const QString kDirectory = QStringLiteral("directory");
 
 // A JSON string: quotes, backslashes and control characters escaped, the rest as UTF-8.
 void appendString(QByteArray& out, const QString& text) {
@@ -58,27 +58,52 @@ void appendEntry(QByteArray& out, const CachedEntry& e) {
     out.append("\"}");
 }
 
-CachedEntry entryFromJson(const QJsonValue& value) {
-    if (!value.isObject())
+CachedEntry readCachedEntry(JsonScanner& s) {
+    using Kind = JsonScanner::Kind;
+    if (s.peek() != Kind::object)
         throw DecodingError(QStringLiteral("a cached entry is not an object"));
-    const QJsonObject o = value.toObject();
-    const QJsonValue name = o.value(kName), type = o.value(kType), size = o.value(kSize),
-                     modified = o.value(kModifiedAt);
-    constexpr qint64 sentinel = std::numeric_limits<qint64>::min();
-    const qint64 bytes = size.toInteger(sentinel);
-    if (!name.isString() || !type.isString() || bytes == sentinel || !modified.isString()) {
-        // The general reader names what is wrong.
-        const JsonReader r(o, kCached);
-        r.string(kName);
-        r.string(kType);
-        r.int64(kSize);
-        r.string(kModifiedAt);
-    }
-    const auto msecs = DateText::parse(modified.toString());
-    if (!msecs)
-        throw DecodingError(QStringLiteral("CachedEntry: \"modifiedAt\" is not a date"));
-    return {name.toString(), type.toString(), bytes,
-            QDateTime::fromMSecsSinceEpoch(*msecs, Qt::UTC)};
+    CachedEntry e;
+    bool name = false, type = false, size = false, modified = false;
+    s.readObject([&](QByteArrayView key) {
+        const auto text = [&](const char* field) {
+            const Kind k = s.peek();
+            if (k != Kind::string)
+                JsonScanner::wrongType(kCached, field, "a string", k);
+            return s.readStringBytes();
+        };
+        if (key == "name") {
+            e.name = QString::fromUtf8(text("name"));
+            name = true;
+        } else if (key == "type") {
+            const QByteArray t = text("type");
+            e.type = t == "file" ? kFile : t == "directory" ? kDirectory : QString::fromUtf8(t);
+            type = true;
+        } else if (key == "size") {
+            const Kind k = s.peek();
+            const auto value = k == Kind::number ? s.readInteger() : std::nullopt;
+            if (!value)
+                JsonScanner::wrongType(kCached, "size", "a 64-bit integer", k);
+            e.size = *value;
+            size = true;
+        } else if (key == "modifiedAt") {
+            const auto msecs = DateText::parse(QByteArrayView(text("modifiedAt")));
+            if (!msecs)
+                throw DecodingError(QStringLiteral("CachedEntry: \"modifiedAt\" is not a date"));
+            e.modifiedAt = QDateTime::fromMSecsSinceEpoch(*msecs, Qt::UTC);
+            modified = true;
+        } else {
+            s.skipValue();
+        }
+    });
+    if (!name)
+        JsonScanner::missingKey(kCached, "name");
+    if (!type)
+        JsonScanner::missingKey(kCached, "type");
+    if (!size)
+        JsonScanner::missingKey(kCached, "size");
+    if (!modified)
+        JsonScanner::missingKey(kCached, "modifiedAt");
+    return e;
 }
 
 } // namespace
@@ -103,17 +128,36 @@ QByteArray CachedListing::toJson() const {
 }
 
 CachedListing CachedListing::fromJson(const QByteArray& bytes) {
-    const QJsonObject object = JsonReader::parseObject(bytes);
-    const JsonReader r(object, QStringLiteral("CachedListing"));
+    using Kind = JsonScanner::Kind;
+    static const QString record = QStringLiteral("CachedListing");
+    JsonScanner s(bytes);
+    if (s.peek() != Kind::object)
+        throw DecodingError(QStringLiteral("expected a JSON object at the top level"));
     CachedListing listing;
-    listing.token = r.string("token");
-    const QJsonValue entries = object.value("entries");
-    if (!entries.isArray())
-        throw DecodingError(QStringLiteral("CachedListing: \"entries\" is not an array"));
-    const QJsonArray array = entries.toArray();
-    listing.entries.reserve(array.size());
-    for (const QJsonValue& v : array)
-        listing.entries.append(entryFromJson(v));
+    bool token = false, entries = false;
+    s.readObject([&](QByteArrayView key) {
+        if (key == "token") {
+            const Kind k = s.peek();
+            if (k != Kind::string)
+                JsonScanner::wrongType(record, "token", "a string", k);
+            listing.token = s.readString();
+            token = true;
+        } else if (key == "entries") {
+            const Kind k = s.peek();
+            if (k != Kind::array)
+                JsonScanner::wrongType(record, "entries", "an array", k);
+            listing.entries.clear();
+            s.readArray([&] { listing.entries.append(readCachedEntry(s)); });
+            entries = true;
+        } else {
+            s.skipValue();
+        }
+    });
+    s.expectEnd();
+    if (!token)
+        JsonScanner::missingKey(record, "token");
+    if (!entries)
+        JsonScanner::missingKey(record, "entries");
     return listing;
 }
 
@@ -155,32 +199,34 @@ std::optional<CachedListing> load(const QString& containerPath) {
 }
 
 Diff diff(const QList<CachedEntry>& old, const QList<CachedEntry>& current) {
-    QHash<QString, const CachedEntry*> before;
+    // One index, of the old listing; each current entry is looked up once and marks what it
+    // found, so whatever stays unmarked is gone.
+    QHash<QString, qsizetype> before; // name -> index + 1
     before.reserve(old.size());
-    for (const CachedEntry& e : old)
-        before.insert(e.name, &e); // a repeated name: the later entry wins, as in a dictionary
-    QHash<QString, const CachedEntry*> now;
-    now.reserve(current.size());
-    for (const CachedEntry& e : current)
-        now.insert(e.name, &e);
-
-    Diff result;
-    for (auto it = before.cbegin(); it != before.cend(); ++it) {
-        if (!now.contains(it.key()))
-            result.deleted.append(it.key());
+    std::vector<bool> matched(size_t(old.size()), false);
+    for (qsizetype i = 0; i < old.size(); ++i) {
+        qsizetype& slot = before[old[i].name];
+        if (slot != 0)
+            matched[size_t(slot - 1)] = true; // a repeated name: the later entry stands for it
+        slot = i + 1;
     }
-    for (auto it = now.cbegin(); it != now.cend(); ++it) {
-        const auto was = before.constFind(it.key());
+    Diff result;
+    for (const CachedEntry& b : current) {
+        const auto was = before.constFind(b.name);
         if (was == before.cend()) {
-            result.added.append(it.key());
+            result.added.append(b.name);
             continue;
         }
-        const CachedEntry& a = **was;
-        const CachedEntry& b = **it;
+        matched[size_t(*was - 1)] = true;
+        const CachedEntry& a = old[*was - 1];
         const qint64 apartMs =
             std::abs(a.modifiedAt.toMSecsSinceEpoch() - b.modifiedAt.toMSecsSinceEpoch());
         if (a.size != b.size || a.type != b.type || apartMs > 1000)
-            result.modified.append(it.key());
+            result.modified.append(b.name);
+    }
+    for (qsizetype i = 0; i < old.size(); ++i) {
+        if (!matched[size_t(i)])
+            result.deleted.append(old[i].name);
     }
     return result;
 }

@@ -105,3 +105,37 @@ TEST(TextObjects, OnlyObjectsOfTextPass) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(ListResponses, ReadEscapesNumbersAndUnknownValuesAndRefuseBrokenJson) {
+    const QByteArray body = R"( {"extra":{"a":[1,2.5e3,true,null,"x"]},"path":"\/x",
+        "entries":[{"name":"\u00fc \ud83d\ude00 \"q\" \\ \n","type":"file","size":12.0,
+                    "modified_at":"2024-05-01T10:20:30Z","other":[{}]},
+                   {"name":"b","type":"directory","size":1e2,"modified_at":"x",
+                    "mime_type":null}]} )";
+    const ListResponse r = ListResponse::fromJson(body);
+    EXPECT_EQ(r.path, "/x");
+    ASSERT_EQ(r.entries.size(), 2);
+    EXPECT_EQ(r.entries[0].name, QStringLiteral("ü \U0001F600 \"q\" \\ \n"));
+    EXPECT_EQ(r.entries[0].size, 12);
+    EXPECT_EQ(r.entries[1].size, 100);
+    EXPECT_TRUE(r.entries[1].isDirectory());
+    for (const QByteArray& broken :
+         {QByteArray(R"({"path":"/x","entries":[]} x)"),
+          QByteArray(R"({"path":"/x","entries":[],})"), QByteArray(R"({"path":"/x" "entries":[]})"),
+          QByteArray(R"({"path":"/x","entries":[01]})"),
+          QByteArray(R"({"path":"\q","entries":[]})"),
+          QByteArray("{\"path\":\"a\tb\",\"entries\":[]}"),
+          QByteArray(R"({"path":"/x","entries":[)"), QByteArray(R"({"path":tru,"entries":[]})")})
+        EXPECT_THROW(ListResponse::fromJson(broken), DecodingError) << broken.toStdString();
+    try {
+        ListResponse::fromJson(R"({"path":"/x","entries":[{"name":"a","type":"file",)"
+                               R"("modified_at":"2024-05-01T10:20:30Z"}]})");
+        ADD_FAILURE();
+    } catch (const DecodingError& e) {
+        EXPECT_EQ(e.description(), "Entry: key \"size\" not found");
+    }
+}
+
+} // namespace
