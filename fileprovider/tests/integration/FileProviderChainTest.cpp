@@ -57,9 +57,18 @@ protected:
         }
     }
 
-    // A change that the application hears about bumps the token; this waits for that.
-    bool waitForTokenAfter(const QString& token) {
-        return waitUntil([&] { return InvalidationToken::read() != token; }, 30s);
+    qint64 rootSignals() {
+        const auto manager = FileProviderDomainRegistry().managerForDomain(
+            {Identifiers::kFileProviderDomain, "Kelvane"});
+        return manager ? manager->signalGeneration("NSFileProviderRootContainerItemIdentifier")
+                       : -1;
+    }
+
+    // A change that the application hears about bumps the token and then signals the root
+    // enumerator; this waits for both.
+    bool waitForRefreshAfter(const QString& token, qint64 signalled) {
+        return waitUntil(
+            [&] { return InvalidationToken::read() != token && rootSignals() > signalled; }, 30s);
     }
 
     TestHome home;
@@ -97,8 +106,10 @@ TEST_F(FileProviderChainTest, AServerChangeReachesTheHostThroughTheListenerAndTh
     ASSERT_TRUE(checkedWithSteadyToken);
 
     const QString token = InvalidationToken::read();
+    const qint64 signalled = rootSignals();
     server.writeFile("Team", "Added.txt", "from the server");
-    ASSERT_TRUE(waitForTokenAfter(token)) << "the listener refreshes the domain on the event";
+    ASSERT_TRUE(waitForRefreshAfter(token, signalled))
+        << "the listener refreshes the domain on the event";
     EXPECT_TRUE(waitUntil([&] {
         appOutput += QString::fromUtf8(app.readAllStandardOutput());
         return appOutput.contains("[SyncListener] file-change");
