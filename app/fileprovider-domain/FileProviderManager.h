@@ -2,6 +2,7 @@
 
 #include "app/fileprovider-domain/FileProviderStatus.h"
 #include "platform/fileprovider/FileProviderDomain.h"
+#include "shared/Identifiers.h"
 
 #include <QCoroTask>
 #include <QObject>
@@ -20,7 +21,7 @@ class FileProviderManager : public QObject {
     Q_PROPERTY(FileProviderStatus status READ status NOTIFY statusChanged)
     Q_PROPERTY(QString lastError READ lastError NOTIFY lastErrorChanged)
 public:
-    static inline const QString kDomainID = QStringLiteral("com.30814qv.kelvane.domain");
+    static inline const QString kDomainID = Identifiers::kFileProviderDomain;
     static inline const QString kDisplayName = QStringLiteral("Kelvane");
 
     // Milliseconds since 1970 for the invalidation token.

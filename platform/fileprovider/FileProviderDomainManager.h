@@ -25,6 +25,8 @@ public:
     std::optional<QString> userVisiblePath(const QString& itemIdentifier) const;
 
     QString signalsFile() const;
+    // The folder where the system keeps what it knows about the domain.
+    QString stateDir() const { return stateDir_; }
 
 private:
     FileProviderDomain domain_;

@@ -14,6 +14,11 @@ public:
     // A local file of the registry could not be read or written.
     static constexpr int kFileError = -1;
 
+    // The framework's errors as an extension hands them over, with the system's own text.
+    static FileProviderError noSuchItem() { return framework(kNoSuchItem); }
+    static FileProviderError serverUnreachable() { return framework(kServerUnreachable); }
+    static FileProviderError providerNotFound() { return framework(kProviderNotFound); }
+
     FileProviderError(int code, QString description)
         : code_(code), description_(std::move(description)) {}
 
@@ -21,6 +26,12 @@ public:
     QString description() const override { return description_; }
 
 private:
+    static FileProviderError framework(int code) {
+        return {code, QStringLiteral("The operation couldn't be completed. "
+                                     "(NSFileProviderErrorDomain error %1.)")
+                          .arg(code)};
+    }
+
     int code_;
     QString description_;
 };

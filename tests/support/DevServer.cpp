@@ -185,3 +185,23 @@ QString DevServer::demoToken() {
         .value("token")
         .toString();
 }
+
+QJsonArray DevServer::requests() {
+    return admin("GET", "/admin/requests").value("requests").toArray();
+}
+
+void DevServer::clearRequests() {
+    admin("DELETE", "/admin/requests");
+}
+
+void DevServer::setPresignExpiry(qint64 seconds) {
+    admin("POST", "/admin/object-store", {{"presign_ttl_seconds", seconds}});
+}
+
+QJsonObject DevServer::objectStore() {
+    return admin("GET", "/admin/object-store");
+}
+
+qint64 DevServer::processId() const {
+    return process_ ? process_->processId() : 0;
+}

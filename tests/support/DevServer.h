@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QMap>
 #include <QString>
@@ -62,6 +63,16 @@ public:
     void writeFile(const QString& filespace, const QString& path, const QByteArray& content);
     // Signs the demo user in and returns a fresh token.
     QString demoToken();
+    // What reached the server since the start or the last clearRequests(): objects with
+    // "method", "path", "target" (path and query as sent) and "Range"/"Content-Length" when
+    // the request had them. Admin requests are not listed.
+    QJsonArray requests();
+    void clearRequests();
+    // Lifetime of the presigned addresses handed out from now on; negative: already expired.
+    void setPresignExpiry(qint64 seconds);
+    // {"presign_ttl_seconds", "staged_objects", "multipart_uploads"}.
+    QJsonObject objectStore();
+    qint64 processId() const;
 
     // Ends the process (for "server goes away" tests); start() brings it back on the same
     // port and data folder.

@@ -54,6 +54,8 @@ bool RequestGate::applyFault(const httplib::Request& request, httplib::Response&
     }
     if (fault->status == 0)
         return false;
+    // The HTTP library would otherwise cut the fault's body to the request's Range.
+    const_cast<httplib::Request&>(request).ranges.clear();
     response.status = fault->status;
     response.set_content(fault->body, fault->contentType);
     return true;

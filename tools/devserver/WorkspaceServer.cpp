@@ -1,5 +1,6 @@
 #include "tools/devserver/WorkspaceServer.h"
 
+#include "tools/devserver/BodyLimit.h"
 #include "tools/devserver/DemoSeed.h"
 #include "tools/devserver/HttpJson.h"
 #include "tools/devserver/RequestLog.h"
@@ -11,7 +12,6 @@ namespace {
 // Every open event stream holds a thread for its lifetime, so the pool is far larger than
 // the cores.
 constexpr size_t kThreads = 64;
-constexpr size_t kMaxBodyBytes = 64 * 1024 * 1024;
 
 QString defaultMessage(int status) {
     switch (status) {
@@ -41,7 +41,9 @@ void allowQuickRebind(socket_t sock) {
 WorkspaceServer::WorkspaceServer(const QString& dataDir, const QString& downloadsDir, bool demo)
     : workspace_(dataDir), store_(workspace_), gate_(workspace_, faults_),
       accountRoutes_(workspace_, store_), eventRoutes_(hub_),
-      adminRoutes_(workspace_, store_, faults_, hub_), downloadRoutes_(downloadsDir) {
+      adminRoutes_(workspace_, store_, faults_, hub_), downloadRoutes_(downloadsDir),
+      tree_(workspace_), objects_(workspace_.dataDir() + "/objects"),
+      filesRoutes_(tree_, objects_, hub_), objectRoutes_(objects_, tree_, hub_) {
     if (demo)
         DemoSeed::apply(workspace_);
     configure();
@@ -52,9 +54,13 @@ void WorkspaceServer::configure() {
     using httplib::Response;
     http_.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
     http_.set_socket_options(allowQuickRebind);
-    http_.set_payload_max_length(kMaxBodyBytes);
-    http_.set_pre_routing_handler(
-        [this](const Request& rq, Response& rs) { return gate_.handle(rq, rs); });
+    http_.set_payload_max_length(BodyLimit::kStreamedBytes);
+    http_.set_pre_routing_handler([this](const Request& rq, Response& rs) {
+        journal_.record(rq);
+        if (BodyLimit::refuse(rq, rs))
+            return httplib::Server::HandlerResponse::Handled;
+        return gate_.handle(rq, rs);
+    });
     http_.set_error_handler(httplib::Server::HandlerWithResponse([](const Request&, Response& rs) {
         if (!rs.body.empty() || rs.has_header("Content-Type"))
             return httplib::Server::HandlerResponse::Unhandled;
@@ -64,7 +70,8 @@ void WorkspaceServer::configure() {
     http_.set_exception_handler([](const Request&, Response& rs, std::exception_ptr) {
         HttpJson::sendError(rs, 500, "Internal server error");
     });
-    http_.set_logger([](const Request& rq, const Response& rs) {
+    http_.set_logger([this](const Request& rq, const Response& rs) {
+        journal_.finish(rq, rs);
         if (rs.has_header(RequestGate::kCutMarker))
             RequestLog::write(rq.method, rq.path, "cut");
         else
@@ -74,6 +81,9 @@ void WorkspaceServer::configure() {
     eventRoutes_.install(http_);
     adminRoutes_.install(http_);
     downloadRoutes_.install(http_);
+    filesRoutes_.install(http_);
+    objectRoutes_.install(http_);
+    journal_.install(http_);
 }
 
 int WorkspaceServer::bind(quint16 port) {

@@ -6,8 +6,13 @@
 #include "tools/devserver/EventHub.h"
 #include "tools/devserver/EventRoutes.h"
 #include "tools/devserver/FaultInjector.h"
+#include "tools/devserver/FilesRoutes.h"
+#include "tools/devserver/FilesTree.h"
 #include "tools/devserver/FilespaceStore.h"
+#include "tools/devserver/ObjectStore.h"
+#include "tools/devserver/ObjectStoreRoutes.h"
 #include "tools/devserver/RequestGate.h"
+#include "tools/devserver/RequestJournal.h"
 #include "tools/devserver/Workspace.h"
 
 #include <QString>
@@ -40,5 +45,10 @@ private:
     EventRoutes eventRoutes_;
     AdminRoutes adminRoutes_;
     DownloadRoutes downloadRoutes_;
+    FilesTree tree_;
+    ObjectStore objects_;
+    RequestJournal journal_;
+    FilesRoutes filesRoutes_;
+    ObjectStoreRoutes objectRoutes_;
     httplib::Server http_;
 };

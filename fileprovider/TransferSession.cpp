@@ -1,0 +1,50 @@
+#include "fileprovider/TransferSession.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+
+TransferSession::TransferSession() {
+    const int managers =
+        (kMaxConnectionsPerHost + kConnectionsPerManager - 1) / kConnectionsPerManager;
+    for (int i = 0; i < managers; ++i) {
+        auto manager = std::make_unique<QNetworkAccessManager>();
+        manager->setCache(nullptr);
+        managers_.push_back(std::move(manager));
+    }
+}
+
+TransferSession::~TransferSession() {
+    invalidateAndCancel();
+}
+
+QNetworkRequest TransferSession::request(const QUrl& url) {
+    QNetworkRequest request(url);
+    request.setTransferTimeout(int(std::chrono::milliseconds(kTimeout).count()));
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    return request;
+}
+
+QNetworkAccessManager* TransferSession::manager() {
+    if (invalidated_)
+        return nullptr;
+    QNetworkAccessManager* chosen = managers_[next_ % managers_.size()].get();
+    ++next_;
+    return chosen;
+}
+
+void TransferSession::track(QNetworkReply* reply) {
+    replies_.removeIf([](const QPointer<QNetworkReply>& r) { return r.isNull(); });
+    replies_.append(reply);
+}
+
+void TransferSession::invalidateAndCancel() {
+    invalidated_ = true;
+    const auto running = replies_;
+    replies_.clear();
+    for (const QPointer<QNetworkReply>& reply : running) {
+        if (reply)
+            reply->abort();
+    }
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QList>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QUrl>
+#include <chrono>
+#include <memory>
+#include <vector>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+// The extension's own session for presigned transfers: long time-outs, no response cache,
+// and up to 32 connections to one host, spread over several network managers because one
+// opens at most 6 per host. Once invalidated it cancels what runs and refuses new requests.
+// Main thread only.
+class TransferSession {
+public:
+    static constexpr std::chrono::seconds kTimeout{3600};
+    static constexpr int kMaxConnectionsPerHost = 32;
+    static constexpr int kConnectionsPerManager = 6;
+
+    TransferSession();
+    ~TransferSession();
+    TransferSession(const TransferSession&) = delete;
+    TransferSession& operator=(const TransferSession&) = delete;
+
+    // A request with the session's time-out and no caching.
+    static QNetworkRequest request(const QUrl& url);
+    // The next manager in turn; nothing after invalidate().
+    QNetworkAccessManager* manager();
+    // Keeps the reply so invalidate() can cancel it.
+    void track(QNetworkReply* reply);
+    // Cancels every running transfer and refuses new ones.
+    void invalidateAndCancel();
+    bool isInvalidated() const { return invalidated_; }
+    int managerCount() const { return int(managers_.size()); }
+
+private:
+    std::vector<std::unique_ptr<QNetworkAccessManager>> managers_;
+    QList<QPointer<QNetworkReply>> replies_;
+    size_t next_ = 0;
+    bool invalidated_ = false;
+};
