@@ -96,4 +96,15 @@ bool isJuicefsMounted(const QString& path) {
     return isJuicefsMounted(path, read());
 }
 
+QStringList engineMountsIn(const QString& folder) {
+    const QString wanted = kernelPath(folder);
+    QStringList found;
+    for (const Entry& entry : read()) {
+        if (entry.fsType == kJuicefsType && QFileInfo(entry.mountPoint).path() == wanted &&
+            !found.contains(entry.mountPoint))
+            found.append(entry.mountPoint);
+    }
+    return found;
+}
+
 } // namespace MountTable

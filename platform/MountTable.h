@@ -32,4 +32,7 @@ QString kernelPath(const QString& path);
 bool isJuicefsMounted(const QString& path, const QList<Entry>& entries);
 bool isJuicefsMounted(const QString& path);
 
+// Engine mounts directly inside the folder (in kernel form). Touches the folder's parents.
+QStringList engineMountsIn(const QString& folder);
+
 } // namespace MountTable

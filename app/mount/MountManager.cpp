@@ -1,7 +1,7 @@
 #include "app/mount/MountManager.h"
 
 #include "app/api/APIClient.h"
-#include "app/mount/DriveHealthWatch.h"
+#include "app/mount/DriveRecovery.h"
 #include "app/mount/DriveUnmount.h"
 #include "app/mount/EngineInstaller.h"
 #include "app/mount/JuicefsLog.h"
@@ -11,7 +11,6 @@
 #include "app/mount/MountPointValidator.h"
 #include "app/mount/MountTuning.h"
 #include "app/mount/ReadinessPoll.h"
-#include "app/mount/RemountSchedule.h"
 #include "app/mount/TimeLimit.h"
 #include "app/mount/WarmupRunner.h"
 #include "app/settings/AppSettings.h"
@@ -52,7 +51,17 @@ MountManager::MountManager(UserDefaults& defaults, QNetworkAccessManager& networ
                            EngineSource engine, MountOptions options, QObject* parent)
     : QObject(parent), defaults_(defaults), network_(network), api_(api),
       engine_(std::move(engine)), options_(std::move(options)),
-      workers_(options_.driveWorkerThreads), warmups_(new WarmupRunner(this)) {}
+      workers_(options_.driveWorkerThreads), warmups_(new WarmupRunner(this)),
+      recovery_(new DriveRecovery(
+          {{options_.healthInterval, options_.probeLimit},
+           {options_.remountFirstDelay, options_.remountMaxDelay, options_.remountTries}},
+          this)) {
+    connect(recovery_, &DriveRecovery::engineDied, this, &MountManager::engineDied);
+    connect(recovery_, &DriveRecovery::tryDue, this, &MountManager::retryMount);
+    connect(recovery_, &DriveRecovery::gaveUp, this, [this](const QString& id, const QString& why) {
+        setMountState(id, DirectMountState::error(why));
+    });
+}
 
 MountManager::~MountManager() = default;
 
@@ -129,7 +138,7 @@ QCoro::Task<void> MountManager::mount(Filespace filespace, QString base, QString
     const QString cacheFolder = MountPointValidator::child(cacheBase, filespace.id);
     const QStringList arguments = MountCommand::mountArguments(
         {filespace, mountPoint, cacheFolder, cacheSizeMB, tuningOverrides});
-    if (mountStates_.value(filespace.id).isMounted() || recovering_.count(filespace.id))
+    if (mountStates_.value(filespace.id).isMounted() || recovery_->isRecovering(filespace.id))
         co_return;
     if (pollTimers_.contains(filespace.id) || starting_.contains(filespace.id))
         co_return;
@@ -255,18 +264,16 @@ void MountManager::stopPoll(const QString& id) {
 
 void MountManager::attached(const QString& id, const QString& mountPoint) {
     stopPoll(id);
-    if (recovering_.erase(id) > 0)
-        qCInfo(lcMount, "%s is back: its engine serves %s again", qUtf8Printable(id),
-               qUtf8Printable(mountPoint));
+    recovery_->recovered(id);
     dropLeftover(mountPoint);
     setMountState(id, DirectMountState::mounted(mountPoint));
-    watchHealth(id, mountPoint);
+    recovery_->watch(id, mountPoint);
 }
 
 void MountManager::failed(const QString& id, const QString& reason) {
     stopPoll(id);
-    if (recovering_.count(id)) {
-        retryMount(id, reason);
+    if (recovery_->isRecovering(id)) {
+        recovery_->tryFailed(id, reason);
         return;
     }
     setMountState(id, DirectMountState::error(reason));
@@ -274,73 +281,34 @@ void MountManager::failed(const QString& id, const QString& reason) {
 
 // ---- health and recovery --------------------------------------------------------------------
 
-void MountManager::watchHealth(const QString& id, const QString& mountPoint) {
-    stopWatching(id);
-    auto* watch =
-        new DriveHealthWatch(id, mountPoint, {options_.healthInterval, options_.probeLimit}, this);
-    connect(watch, &DriveHealthWatch::died, this, &MountManager::engineDied);
-    health_.insert(id, watch);
-    watch->start();
-}
-
-void MountManager::stopWatching(const QString& id) {
-    if (DriveHealthWatch* watch = health_.take(id))
-        watch->deleteLater();
-}
-
 void MountManager::checkDriveHealth(const QString& mountPoint) {
-    for (auto it = health_.cbegin(); it != health_.cend(); ++it) {
-        if (mountStates_.value(it.key()).path() == mountPoint)
-            it.value()->checkNow();
-    }
+    recovery_->checkMountPoint(mountPoint);
 }
 
 void MountManager::engineDied(const QString& id, const QString& reason) {
-    stopWatching(id);
     if (unmounting_.contains(id) || !plans_.count(id))
         return;
-    qCWarning(lcMount, "the engine of %s stopped (%s); mounting it again", qUtf8Printable(id),
-              qUtf8Printable(reason));
-    recovering_[id] = std::make_unique<RemountSchedule>(RemountSchedule::Limits{
-        options_.remountFirstDelay, options_.remountMaxDelay, options_.remountTries});
     setMountState(id, DirectMountState::mounting());
-    retryMount(id, reason);
+    recovery_->begin(id, reason);
 }
 
-QCoro::Task<void> MountManager::retryMount(QString id, QString reason) {
-    QPointer<MountManager> self(this);
-    auto found = recovering_.find(id);
-    if (found == recovering_.end())
-        co_return;
-    RemountSchedule& schedule = *found->second;
-    const auto delay = schedule.nextDelay();
-    if (!delay) {
-        qCWarning(lcMount, "giving up on %s after %d tries: %s", qUtf8Printable(id),
-                  schedule.triesAllowed(), qUtf8Printable(reason));
-        recovering_.erase(found);
-        setMountState(id, DirectMountState::error(reason));
-        co_return;
-    }
-    schedule.started();
-    const int tryNumber = schedule.triesStarted();
-    qCInfo(lcMount, "remounting %s in %lld ms (try %d of %d)", qUtf8Printable(id),
-           qlonglong(delay->count()), tryNumber, schedule.triesAllowed());
-    co_await QCoro::sleepFor(*delay);
-    if (!self || !recovering_.count(id) || !plans_.count(id) || unmounting_.contains(id))
-        co_return;
+void MountManager::retryMount(const QString& id) {
+    if (!plans_.count(id) || unmounting_.contains(id))
+        return;
     const auto binary = juicefsBinary();
     if (!binary) {
         failed(id, MountError::missingJuicefs().description());
-        co_return;
+        return;
     }
     const quint64 attempt = nextAttempt_++;
     starting_.insert(id, attempt);
-    const MountPlan plan = *plans_[id];
-    try {
-        co_await startEngine(plan, *binary, attempt);
-    } catch (const std::exception&) {
-        // startEngine has already counted the failure.
-    }
+    [](MountManager& self, MountPlan plan, QString binary, quint64 attempt) -> QCoro::Task<> {
+        try {
+            co_await self.startEngine(std::move(plan), std::move(binary), attempt);
+        } catch (const std::exception&) {
+            // The start has already counted as a failed try.
+        }
+    }(*this, *plans_[id], *binary, attempt);
 }
 
 // ---- unmounting -----------------------------------------------------------------------------
@@ -364,8 +332,7 @@ QCoro::Task<void> MountManager::unmount(Filespace filespace, QString base) {
     QPointer<MountManager> self(this);
     cancelWarmups();
     const QString id = filespace.id;
-    recovering_.erase(id);
-    stopWatching(id);
+    recovery_->forget(id);
     if (MountPointValidator::isSingleFolderName(filespace.mountName)) {
         co_await settleStart(id);
         if (!self)
@@ -433,13 +400,7 @@ QCoro::Task<void> MountManager::findLeftoverMounts(QString base) {
     for (const auto& [id, plan] : plans_)
         ours.append(plan->mountPoint);
     QFuture<QStringList> scanning = workers_.run([base, ours] {
-        QStringList found;
-        const QString folder = MountTable::kernelPath(MountPointValidator::normalised(base));
-        for (const MountTable::Entry& entry : MountTable::read()) {
-            if (entry.fsType == MountTable::kJuicefsType &&
-                QFileInfo(entry.mountPoint).path() == folder && !found.contains(entry.mountPoint))
-                found.append(entry.mountPoint);
-        }
+        QStringList found = MountTable::engineMountsIn(MountPointValidator::normalised(base));
         for (const QString& mountPoint : ours)
             found.removeAll(MountTable::kernelPath(mountPoint));
         return found;

@@ -17,11 +17,10 @@
 #include <optional>
 
 class APIClient;
-class DriveHealthWatch;
+class DriveRecovery;
 class DriveUnmount;
 class QNetworkAccessManager;
 class ReadinessPoll;
-class RemountSchedule;
 class UserDefaults;
 class WarmupRunner;
 
@@ -125,10 +124,8 @@ private:
     void stopPoll(const QString& id);
     void attached(const QString& id, const QString& mountPoint);
     void failed(const QString& id, const QString& reason);
-    void watchHealth(const QString& id, const QString& mountPoint);
-    void stopWatching(const QString& id);
     void engineDied(const QString& id, const QString& reason);
-    QCoro::Task<void> retryMount(QString id, QString reason);
+    void retryMount(const QString& id);
     QCoro::Task<void> settleStart(QString id);
     QCoro::Task<void> takeDown(QString id, QString mountPoint);
     void removeMountState(const QString& id);
@@ -155,9 +152,7 @@ private:
     std::map<QString, ChildProcess::Owned> processes_;
     QMap<QString, ReadinessPoll*> pollTimers_;
     std::map<QString, std::unique_ptr<MountPlan>> plans_;
-    QMap<QString, DriveHealthWatch*> health_;
-    // Drives being brought back after their engine died.
-    std::map<QString, std::unique_ptr<RemountSchedule>> recovering_;
+    DriveRecovery* recovery_;
     QMap<QString, DriveUnmount*> unmounting_;
     QStringList leftovers_;
     // After forceUnmounts(): every later unmount detaches without waiting too.

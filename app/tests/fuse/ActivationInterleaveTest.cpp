@@ -2,7 +2,7 @@
 #include "app/mount/MountManager.h"
 #include "app/shell/AppDelegate.h"
 #include "app/shell/AppUI.h"
-#include "app/tests/support/ClientServices.h"
+#include "app/tests/support/DelegateServices.h"
 #include "app/tests/support/HomeLeftovers.h"
 #include "platform/fileprovider/FileProviderDomainRegistry.h"
 #include "shared/WaitForTask.h"
@@ -28,7 +28,7 @@ protected:
         // Each drive's start takes a moment, so requests land inside the loop.
         server.injectFault({.path = "/api/provision/config", .status = 500, .count = 0});
         delegate = std::make_unique<AppDelegate>(
-            AppServices{defaults, keychain, network, domains, viewer}, ui);
+            base.services(), base.ui);
         WaitForTask::run(delegate->apiClient().login(server.apiURL(), DevServer::kDemoEmail,
                                                      DevServer::kDemoPassword));
     }
@@ -60,13 +60,9 @@ protected:
 
     TestHome home;
     DevServer server;
-    UserDefaults defaults;
-    InMemoryCredentialStore store;
-    Keychain keychain{store};
-    QNetworkAccessManager network;
-    FileProviderDomainRegistry domains;
-    RecordingViewer viewer;
-    HeadlessUI ui;
+    DelegateServices base;
+    UserDefaults& defaults = base.defaults;
+    Keychain& keychain = base.keychain;
     std::unique_ptr<AppDelegate> delegate;
 };
 

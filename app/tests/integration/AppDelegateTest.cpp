@@ -5,7 +5,7 @@
 #include "app/mount/MountManager.h"
 #include "app/settings/SharedConfig.h"
 #include "app/shell/AppUI.h"
-#include "app/tests/support/ClientServices.h"
+#include "app/tests/support/DelegateServices.h"
 #include "platform/FileViewer.h"
 #include "platform/fileprovider/FileProviderDomainRegistry.h"
 #include "shared/WaitForTask.h"
@@ -23,13 +23,9 @@ class AppDelegateTest : public ::testing::Test {
 protected:
     TestHome home;
     DevServer server;
-    UserDefaults defaults;
-    InMemoryCredentialStore store;
-    Keychain keychain{store};
-    QNetworkAccessManager network;
-    FileProviderDomainRegistry domains;
-    RecordingViewer viewer;
-    HeadlessUI ui;
+    DelegateServices base;
+    UserDefaults& defaults = base.defaults;
+    Keychain& keychain = base.keychain;
     std::unique_ptr<AppDelegate> delegate;
 
     // No FUSE for these tests: activation runs to the mount step, which then fails fast.
@@ -37,7 +33,7 @@ protected:
         MountOptions noFuse;
         noFuse.fuseDevice = home.file("no-such-fuse-device");
         delegate = std::make_unique<AppDelegate>(
-            AppServices{defaults, keychain, network, domains, viewer, engine, noFuse}, ui);
+            base.services(engine, noFuse), base.ui);
     }
     void TearDown() override {
         if (delegate)
