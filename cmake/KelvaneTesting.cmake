@@ -26,3 +26,13 @@ function(kelvane_add_label_tests prefix)
     endif()
   endforeach()
 endfunction()
+
+# A release configuration without the product's own engine pin must not configure at all.
+if(BUILD_TESTING)
+  add_test(NAME build.ReleaseWithoutAnEnginePinIsRefused
+    COMMAND ${CMAKE_COMMAND} -S ${PROJECT_SOURCE_DIR}
+            -B ${CMAKE_BINARY_DIR}/release-pin-check -G Ninja -DKELVANE_RELEASE=ON
+            -DBUILD_TESTING=OFF)
+  set_tests_properties(build.ReleaseWithoutAnEnginePinIsRefused PROPERTIES LABELS unit
+    PASS_REGULAR_EXPRESSION "KELVANE_RELEASE needs KELVANE_JUICEFS_SHA256")
+endif()
