@@ -50,7 +50,7 @@ std::string EngineLog::defaultPath() {
 
 std::string EngineLog::formatLine(std::chrono::system_clock::time_point when, long pid,
                                   LogLevel level, std::string_view message,
-                                  const std::source_location& where) {
+                                  const SourceLocation& where) {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
     const auto micros =
         std::chrono::duration_cast<std::chrono::microseconds>(when.time_since_epoch()).count() %
@@ -76,7 +76,7 @@ void EngineLog::setStderr(bool enabled) {
     toStderr_ = enabled;
 }
 
-void EngineLog::write(LogLevel level, std::string_view message, const std::source_location& where) {
+void EngineLog::write(LogLevel level, std::string_view message, const SourceLocation& where) {
     const std::string line =
         formatLine(std::chrono::system_clock::now(), ::getpid(), level, message, where);
     std::lock_guard lock(mutex_);

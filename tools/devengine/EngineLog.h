@@ -1,8 +1,9 @@
 #pragma once
 
+#include "tools/devengine/SourceLocation.h"
+
 #include <chrono>
 #include <mutex>
-#include <source_location>
 #include <string>
 #include <string_view>
 
@@ -18,11 +19,11 @@ public:
     static std::string defaultPath();
     static std::string formatLine(std::chrono::system_clock::time_point when, long pid,
                                   LogLevel level, std::string_view message,
-                                  const std::source_location& where);
+                                  const SourceLocation& where);
 
     void setFile(const std::string& path);
     void setStderr(bool enabled);
-    void write(LogLevel level, std::string_view message, const std::source_location& where);
+    void write(LogLevel level, std::string_view message, const SourceLocation& where);
 
 private:
     EngineLog() = default;
@@ -33,18 +34,18 @@ private:
 };
 
 inline void logInfo(std::string_view message,
-                    const std::source_location& where = std::source_location::current()) {
+                    const SourceLocation& where = SourceLocation::current()) {
     EngineLog::instance().write(LogLevel::Info, message, where);
 }
 inline void logWarning(std::string_view message,
-                       const std::source_location& where = std::source_location::current()) {
+                       const SourceLocation& where = SourceLocation::current()) {
     EngineLog::instance().write(LogLevel::Warning, message, where);
 }
 inline void logError(std::string_view message,
-                     const std::source_location& where = std::source_location::current()) {
+                     const SourceLocation& where = SourceLocation::current()) {
     EngineLog::instance().write(LogLevel::Error, message, where);
 }
 inline void logFatal(std::string_view message,
-                     const std::source_location& where = std::source_location::current()) {
+                     const SourceLocation& where = SourceLocation::current()) {
     EngineLog::instance().write(LogLevel::Fatal, message, where);
 }

@@ -111,7 +111,6 @@ std::string encodeTrailer(const BlockTrailer& trailer) {
 
 std::optional<BlockTrailer> decodeTrailer(std::string_view bytes) {
     Reader in(bytes);
-    BlockTrailer trailer;
     if (!in.bytes(kBlockMagic))
         return std::nullopt;
     const auto index = in.u64();

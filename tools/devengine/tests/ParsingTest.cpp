@@ -283,7 +283,7 @@ TEST(UmountCommandTest, ReadsThePidAndBacklogOfAnyStatsTextWithoutThrowing) {
 }
 
 TEST(EngineLogTest, WritesJuicefsLinesTheClientCanScan) {
-    const auto where = std::source_location::current();
+    const auto where = SourceLocation::current();
     const std::string line = EngineLog::formatLine(std::chrono::system_clock::now(), 4242,
                                                    LogLevel::Fatal, "volume missing", where);
     EXPECT_TRUE(std::regex_match(
