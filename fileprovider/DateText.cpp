@@ -5,6 +5,9 @@ namespace DateText {
 namespace {
 
 constexpr qint64 kMsPerDay = 86'400'000;
+// 0000-01-01T00:00:00Z and 9999-12-31T23:59:59Z, the range the written form holds.
+constexpr qint64 kFirstSecond = -62'167'219'200;
+constexpr qint64 kLastSecond = 253'402'300'799;
 
 // Days since 1970-01-01 of a civil date (proleptic Gregorian).
 qint64 daysFromCivil(qint64 y, unsigned m, unsigned d) {
@@ -117,6 +120,10 @@ template <typename View> std::optional<qint64> parseAny(View text) {
     const qint64 seconds =
         ((daysFromCivil(*year, *month, *day) * 24 + *hour) * 60 + *minute - offsetMinutes) * 60 +
         *second;
+    // An offset can carry the time past the years four digits hold ("9999-12-31T23:59:59-01:00");
+    // such a date could not be written back, so the listing cache would see it change each time.
+    if (seconds < kFirstSecond || seconds > kLastSecond)
+        return std::nullopt;
     return seconds * 1000 + millis;
 }
 

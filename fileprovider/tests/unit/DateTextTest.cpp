@@ -31,6 +31,20 @@ TEST(DateText, WritesWholeSecondsInUtc) {
     EXPECT_EQ(out, "1969-12-31T23:59:59Z");
 }
 
+TEST(DateText, RefusesDatesAnOffsetCarriesPastTheYearsItCanWrite) {
+    EXPECT_FALSE(DateText::parse(u"9999-12-31T23:59:59-01:00"));
+    EXPECT_FALSE(DateText::parse(u"0000-01-01T00:59:59+01:00"));
+    for (const char16_t* edge : {u"9999-12-31T23:59:59.999+00:00", u"9999-12-31T23:59:59+01:00",
+                                 u"0000-01-01T00:00:00Z", u"0000-01-01T01:00:00+01:00"}) {
+        const auto msecs = DateText::parse(edge);
+        ASSERT_TRUE(msecs) << QString::fromUtf16(edge).toStdString();
+        QByteArray written;
+        DateText::appendSeconds(written, *msecs);
+        EXPECT_EQ(DateText::parse(QByteArrayView(written)), *msecs / 1000 * 1000)
+            << written.toStdString();
+    }
+}
+
 TEST(DateText, CacheNamesWithQuotesBackslashesAndControlsRoundTrip) {
     TestHome home;
     Entry e;
