@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QStringDecoder>
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -23,10 +24,12 @@ SourceSampler::StatsRead SourceSampler::readStats(const QString& path) {
         return {};
     }
     // Virtual files report no size and may answer in pieces: read until the end, stopping one
-    // byte past the limit.
+    // byte past the limit. Pieces are small because each read reserves its whole length first.
+    constexpr qint64 kPieceBytes = 64 * 1024;
     QByteArray bytes;
     while (bytes.size() <= kMaxStatsBytes) {
-        const QByteArray piece = file.read(kMaxStatsBytes + 1 - bytes.size());
+        const QByteArray piece =
+            file.read(std::min<qint64>(kPieceBytes, kMaxStatsBytes + 1 - bytes.size()));
         if (piece.isEmpty())
             break;
         bytes += piece;

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <algorithm>
 
 namespace JuicefsLog {
 
@@ -35,7 +36,8 @@ QByteArray readTail(const QString& path) {
     const qint64 start = std::max<qint64>(0, file.size() - kTailBytes);
     if (!file.seek(start))
         return {};
-    QByteArray tail = file.read(kTailBytes);
+    // Only what is there: a read of the whole limit would reserve 4 MiB for a short log.
+    QByteArray tail = file.read(std::max<qint64>(0, file.size() - start));
     // A line cut by the start of the tail is not whole; drop it.
     if (start > 0) {
         const qsizetype firstBreak = tail.indexOf('\n');
