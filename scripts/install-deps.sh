@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages of scripts/packages.txt that are missing; does nothing when all
+# Installs the Debian packages of scripts/packages.txt, and any named as arguments (tools only
+# one script needs, such as clang for scripts/fuzz.sh), that are missing; does nothing when all
 # are present. Works as root or through sudo, never asks questions.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -9,7 +10,7 @@ while read -r pkg; do
   [[ -z "$pkg" || "$pkg" == \#* ]] && continue
   status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
   [[ "$status" == "install ok installed" ]] || missing+=("$pkg")
-done < "$here/packages.txt"
+done < <(cat "$here/packages.txt"; printf '%s\n' "$@")
 
 if (( ${#missing[@]} == 0 )); then
   exit 0
