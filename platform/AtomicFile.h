@@ -9,7 +9,9 @@ namespace AtomicFile {
 
 enum class Mode { Shared, OwnerOnly };
 
-// Creates missing parent folders. Returns false (and leaves the old file) on any failure.
-bool write(const QString& path, const QByteArray& bytes, Mode mode = Mode::Shared);
+// Creates missing parent folders. Returns false (and leaves the old file) on any failure, with
+// the platform's reason in `error` when one is given.
+bool write(const QString& path, const QByteArray& bytes, Mode mode = Mode::Shared,
+           QString* error = nullptr);
 
 } // namespace AtomicFile

@@ -1,13 +1,13 @@
 #include "platform/CredentialStore.h"
 
 #include "platform/FileCredentialStore.h"
-#include "platform/Logging.h"
 #include "platform/Paths.h"
 #include "platform/SecretServiceCredentialStore.h"
 
 std::unique_ptr<CredentialStore> makeCredentialStore() {
-    if (SecretServiceCredentialStore::available())
-        return std::make_unique<SecretServiceCredentialStore>();
-    qCDebug(lcPlatform) << "no Secret Service answered; using the owner-only credentials file";
-    return std::make_unique<FileCredentialStore>(Paths::credentialsFile());
+    // The bus is asked on first use, on the worker that runs it, never here.
+    return std::make_unique<UnifiedCredentialStore>(
+        [] { return SecretServiceCredentialStore::presence(); },
+        std::make_unique<SecretServiceCredentialStore>(),
+        std::make_unique<FileCredentialStore>(Paths::credentialsFile()));
 }

@@ -1,11 +1,23 @@
 #pragma once
 
+#include "shared/KelvaneError.h"
+
 #include <QString>
 #include <memory>
 #include <optional>
 
-// A per-user secret store keyed by (service, account). Failures are silent: a secret that
-// cannot be read is simply absent.
+// A keyring that exists but cannot answer now: locked, waiting on an unlock prompt, or too
+// slow. Not the same as "nothing stored": nobody signs out or falls back to a file on it.
+class CredentialsUnavailable : public KelvaneError {
+public:
+    QString description() const override {
+        return QStringLiteral("The keyring is locked or not answering; unlock it and try again.");
+    }
+};
+
+// A per-user secret store keyed by (service, account). Every operation may block (D-Bus, a
+// file): call it from a worker thread. get() yields nothing only when nothing is stored;
+// failures throw CredentialsUnavailable or WriteError (platform/WriteError.h).
 class CredentialStore {
 public:
     virtual ~CredentialStore() = default;
@@ -16,5 +28,6 @@ public:
     virtual QString kind() const = 0;
 };
 
-// The desktop's Secret Service when one answers, else the owner-only file store.
+// The store every Kelvane program uses (see UnifiedCredentialStore): the Secret Service
+// whenever one exists on the session bus, the owner-only file only where none does.
 std::unique_ptr<CredentialStore> makeCredentialStore();

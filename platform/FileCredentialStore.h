@@ -5,7 +5,8 @@
 #include <QJsonObject>
 
 // Secrets in one JSON file readable by the owner only ({service: {account: value}}), for
-// machines where no Secret Service runs (servers, containers, CI).
+// machines where no Secret Service runs (servers, containers, CI). The file is removed with
+// its last secret. Writes that fail throw WriteError naming the file.
 class FileCredentialStore : public CredentialStore {
 public:
     explicit FileCredentialStore(QString file);
@@ -16,7 +17,8 @@ public:
     QString kind() const override { return QStringLiteral("file"); }
 
 private:
-    QJsonObject load() const;
+    // A missing or corrupt file is empty; one that exists but cannot be read is nothing.
+    std::optional<QJsonObject> load(bool* corrupt = nullptr) const;
     void store(const QJsonObject& all) const;
     QString file_;
 };

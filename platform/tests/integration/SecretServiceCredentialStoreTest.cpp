@@ -1,62 +1,34 @@
 #include "platform/SecretServiceCredentialStore.h"
 #include "platform/CredentialStore.h"
+#include "platform/FileCredentialStore.h"
 #include "platform/Paths.h"
+#include "tests/support/PrivateKeyring.h"
 #include "tests/support/TestHome.h"
 
-#include <QDeadlineTimer>
 #include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
 
-// A private session bus with a real GNOME Keyring on it, torn down with the test.
-class PrivateKeyring {
-public:
-    bool start(const QString& home) {
-        const QString dbus = QStandardPaths::findExecutable("dbus-daemon");
-        const QString keyring = QStandardPaths::findExecutable("gnome-keyring-daemon");
-        if (dbus.isEmpty() || keyring.isEmpty()) {
-            problem_ = "dbus-daemon or gnome-keyring-daemon is not installed";
-            return false;
-        }
-        bus_.start(dbus, {"--session", "--nofork", "--print-address=1"});
-        if (!bus_.waitForReadyRead(10'000)) {
-            problem_ = "dbus-daemon printed no address";
-            return false;
-        }
-        const QByteArray address = bus_.readLine().trimmed();
-        qputenv("DBUS_SESSION_BUS_ADDRESS", address);
-        qputenv("XDG_RUNTIME_DIR", home.toUtf8());
-        qputenv("XDG_DATA_HOME", (home + "/.local/share").toUtf8());
-        keyring_.start(keyring, {"--unlock", "--components=secrets", "--foreground"});
-        if (!keyring_.waitForStarted(10'000)) {
-            problem_ = "gnome-keyring-daemon did not start";
-            return false;
-        }
-        // The password must reach the daemon before the test stops pumping events.
-        keyring_.write("test-password");
-        keyring_.waitForBytesWritten(10'000);
-        keyring_.closeWriteChannel();
+const QString kService = QStringLiteral("com.30814qv.kelvane");
+const QString kAccount = QStringLiteral("api_token");
+
+// The store every program builds, but with a short deadline so a silent keyring costs little.
+UnifiedCredentialStore storeWithDeadline(std::chrono::milliseconds deadline) {
+    return UnifiedCredentialStore(
+        [deadline] { return SecretServiceCredentialStore::presence(deadline); },
+        std::make_unique<SecretServiceCredentialStore>(deadline),
+        std::make_unique<FileCredentialStore>(Paths::credentialsFile()));
+}
+
+template <typename F> bool isUnavailable(F&& call) {
+    try {
+        call();
+    } catch (const CredentialsUnavailable&) {
         return true;
     }
-    ~PrivateKeyring() {
-        for (QProcess* p : {&keyring_, &bus_}) {
-            p->terminate();
-            if (!p->waitForFinished(5'000))
-                p->kill();
-        }
-    }
-    QString problem() const { return problem_; }
-    QString keyringOutput() { return QString::fromUtf8(keyring_.readAllStandardError()); }
-
-private:
-    QProcess bus_;
-    QProcess keyring_;
-    QString problem_;
-};
+    return false;
+}
 
 } // namespace
 
@@ -66,27 +38,79 @@ TEST(SecretServiceCredentialStore, StoresInARealKeyringAndNeverTouchesTheFile) {
     if (!keyring.start(home.path()))
         GTEST_SKIP() << keyring.problem().toStdString();
 
-    // The keyring answers on the bus before it has created its login collection (the
-    // default one); wait for both, with a deadline.
-    const QString loginKeyring = home.file(".local/share/keyrings/login.keyring");
-    auto ready = [&] {
-        return QFile::exists(loginKeyring) && SecretServiceCredentialStore::available();
-    };
-    QDeadlineTimer deadline(20'000);
-    while (!ready() && !deadline.hasExpired())
-        QThread::msleep(50);
-    ASSERT_TRUE(ready()) << "keyring never answered with a login collection: "
-                         << keyring.keyringOutput().toStdString();
+    auto store = makeCredentialStore();
+    store->save(kService, kAccount, "first");
+    store->save(kService, kAccount, "second");
+    ASSERT_EQ(store->kind(), "Secret Service");
+    EXPECT_EQ(store->get(kService, kAccount), "second");
+    EXPECT_FALSE(store->get(kService, "other"));
+    EXPECT_FALSE(store->get("another.service", kAccount));
+    // A second store (another process) sees the same item.
+    EXPECT_EQ(makeCredentialStore()->get(kService, kAccount), "second");
+
+    store->remove(kService, kAccount);
+    EXPECT_FALSE(store->get(kService, kAccount));
+    EXPECT_FALSE(QFile::exists(Paths::credentialsFile()));
+}
+
+TEST(SecretServiceCredentialStore, MovesAFileTokenIntoTheKeyringAndRemovalClearsBoth) {
+    TestHome home;
+    PrivateKeyring keyring;
+    if (!keyring.start(home.path()))
+        GTEST_SKIP() << keyring.problem().toStdString();
+    FileCredentialStore file(Paths::credentialsFile());
+    file.save(kService, kAccount, "from-the-file");
 
     auto store = makeCredentialStore();
-    ASSERT_EQ(store->kind(), "Secret Service");
-    store->save("com.30814qv.kelvane", "api_token", "first");
-    store->save("com.30814qv.kelvane", "api_token", "second");
-    EXPECT_EQ(store->get("com.30814qv.kelvane", "api_token"), "second");
-    EXPECT_FALSE(store->get("com.30814qv.kelvane", "other"));
-    EXPECT_FALSE(store->get("another.service", "api_token"));
+    EXPECT_EQ(store->get(kService, kAccount), "from-the-file");
+    EXPECT_FALSE(QFile::exists(Paths::credentialsFile())) << "moved, not copied";
+    EXPECT_EQ(SecretServiceCredentialStore().get(kService, kAccount), "from-the-file");
 
-    store->remove("com.30814qv.kelvane", "api_token");
-    EXPECT_FALSE(store->get("com.30814qv.kelvane", "api_token"));
+    // A stale copy written behind the store's back loses to the keyring and is cleaned up.
+    file.save(kService, kAccount, "stale");
+    EXPECT_EQ(store->get(kService, kAccount), "from-the-file");
+    EXPECT_FALSE(QFile::exists(Paths::credentialsFile()));
+
+    file.save(kService, kAccount, "stale");
+    store->remove(kService, kAccount);
+    EXPECT_FALSE(SecretServiceCredentialStore().get(kService, kAccount));
+    EXPECT_FALSE(QFile::exists(Paths::credentialsFile()));
+}
+
+TEST(SecretServiceCredentialStore, ALockedCollectionIsUnavailableNotAbsent) {
+    TestHome home;
+    PrivateKeyring keyring;
+    if (!keyring.start(home.path()))
+        GTEST_SKIP() << keyring.problem().toStdString();
+    SecretServiceCredentialStore direct;
+    direct.save(kService, kAccount, "kept");
+    FileCredentialStore(Paths::credentialsFile()).save(kService, "other", "in-the-file");
+    ASSERT_TRUE(keyring.lockLoginCollection());
+
+    EXPECT_TRUE(isUnavailable([&] { direct.get(kService, kAccount); }));
+    // Nothing stored under this account, but a locked collection cannot prove it.
+    EXPECT_TRUE(isUnavailable([&] { direct.get(kService, "never-stored"); }));
+    auto store = makeCredentialStore();
+    EXPECT_TRUE(isUnavailable([&] { store->get(kService, "other"); }))
+        << "no fall back to the file while a keyring exists";
+    EXPECT_EQ(FileCredentialStore(Paths::credentialsFile()).get(kService, "other"), "in-the-file");
+}
+
+TEST(SecretServiceCredentialStore, ASilentServiceIsUnavailableAtTheDeadline) {
+    TestHome home;
+    PrivateKeyring keyring;
+    if (!keyring.start(home.path(), PrivateKeyring::Kind::silent))
+        GTEST_SKIP() << keyring.problem().toStdString();
+    FileCredentialStore(Paths::credentialsFile()).save(kService, kAccount, "in-the-file");
+
+    EXPECT_EQ(SecretServiceCredentialStore::presence(), UnifiedCredentialStore::Presence::present);
+    UnifiedCredentialStore store = storeWithDeadline(std::chrono::milliseconds(500));
+    EXPECT_TRUE(isUnavailable([&] { store.get(kService, kAccount); }));
+    EXPECT_TRUE(isUnavailable([&] { store.save(kService, kAccount, "new"); }));
+    EXPECT_EQ(FileCredentialStore(Paths::credentialsFile()).get(kService, kAccount), "in-the-file")
+        << "neither read nor replaced while the keyring does not answer";
+
+    // Removal still clears the copy it can reach, then reports the one it cannot.
+    EXPECT_TRUE(isUnavailable([&] { store.remove(kService, kAccount); }));
     EXPECT_FALSE(QFile::exists(Paths::credentialsFile()));
 }
