@@ -1,14 +1,16 @@
 #include "app/api/APIClient.h"
 
 #include "app/api/APIError.h"
+#include "app/api/ApiLogging.h"
 #include "app/settings/AppSettings.h"
 #include "app/settings/Keychain.h"
 #include "app/settings/SharedConfig.h"
-#include "platform/Logging.h"
+#include "platform/CredentialStore.h"
 #include "platform/UserDefaults.h"
 #include "shared/JsonReader.h"
 
 #include <QCoroNetworkReply>
+#include <QCoroSignal>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -66,7 +68,15 @@ QString serverMessage(const QByteArray& body, int status) {
 
 APIClient::APIClient(UserDefaults& defaults, Keychain& keychain, QNetworkAccessManager& network,
                      QObject* parent)
-    : QObject(parent), defaults_(defaults), keychain_(keychain), network_(network) {}
+    : QObject(parent), defaults_(defaults), keychain_(keychain), network_(network) {
+    credentialRetry_.setSingleShot(true);
+    credentialRetry_.setInterval(std::chrono::seconds(30));
+    connect(&credentialRetry_, &QTimer::timeout, this, [this] { readToken(); });
+}
+
+void APIClient::setCredentialRetryInterval(std::chrono::milliseconds interval) {
+    credentialRetry_.setInterval(interval);
+}
 
 std::optional<QUrl> APIClient::parseServerURL(const QString& text) {
     const QUrl url(text, QUrl::StrictMode);
@@ -97,20 +107,63 @@ QUrl APIClient::resolvedURL(const QString& endpoint) {
     return resolved;
 }
 
-std::optional<QString> APIClient::token() const {
-    return keychain_.get(Keychain::kTokenKey);
-}
-
-void APIClient::setToken(const std::optional<QString>& token) {
-    if (token)
-        keychain_.save(Keychain::kTokenKey, *token);
+void APIClient::applyToken(TokenState state, const std::optional<QString>& token) {
+    const bool changed = state != tokenState_ || token != token_;
+    tokenState_ = state;
+    token_ = token;
+    if (state == TokenState::unavailable)
+        credentialRetry_.start();
     else
-        keychain_.remove(Keychain::kTokenKey);
-    SharedConfig::setToken(token);
+        credentialRetry_.stop();
+    if (changed)
+        emit tokenStateChanged();
 }
 
-bool APIClient::isLoggedIn() const {
-    return token().has_value();
+QCoro::Task<> APIClient::readToken() {
+    QPointer<APIClient> self(this);
+    ++readsInFlight_;
+    TokenState state = TokenState::unavailable;
+    std::optional<QString> value;
+    try {
+        value = co_await keychain_.fetch(Keychain::kTokenKey);
+        state = TokenState::absent;
+        if (value)
+            state = TokenState::stored;
+    } catch (const std::exception& e) {
+        qCDebug(lcApi).noquote() << "the stored token cannot be read now:" << describeError(e);
+    }
+    if (!self)
+        co_return;
+    --readsInFlight_;
+    applyToken(state, value);
+    emit tokenReadFinished();
+}
+
+QCoro::Task<> APIClient::reloadToken() {
+    setCurrentUser(std::nullopt);
+    co_await readToken();
+}
+
+QCoro::Task<> APIClient::tokenReady() {
+    while (readsInFlight_ > 0)
+        co_await qCoro(this, &APIClient::tokenReadFinished);
+    if (tokenState_ == TokenState::unread || tokenState_ == TokenState::unavailable)
+        co_await readToken();
+    if (tokenState_ == TokenState::unavailable)
+        throw CredentialsUnavailable();
+}
+
+QCoro::Task<> APIClient::setToken(std::optional<QString> token) {
+    if (token)
+        co_await keychain_.store(Keychain::kTokenKey, *token);
+    else
+        co_await keychain_.erase(Keychain::kTokenKey);
+    if (token)
+        applyToken(TokenState::stored, token);
+    else
+        applyToken(TokenState::absent, std::nullopt);
+    if (const auto failure = SharedConfig::setToken(token))
+        throw *failure;
 }
 
 void APIClient::setCurrentUser(const std::optional<User>& user) {
@@ -156,8 +209,10 @@ QCoro::Task<QJsonValue> APIClient::perform(QNetworkRequest request, QByteArray p
 QCoro::Task<QJsonValue> APIClient::get(QString endpoint) {
     QNetworkRequest request(resolvedURL(endpoint));
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
-    if (const auto t = token())
-        request.setRawHeader("Authorization", "Bearer " + t->toUtf8());
+    // Never sent without a token because the keyring is locked: the 401 would end the session.
+    co_await tokenReady();
+    if (token_)
+        request.setRawHeader("Authorization", "Bearer " + token_->toUtf8());
     co_return co_await perform(request, QByteArray());
 }
 
@@ -167,7 +222,11 @@ QCoro::Task<User> APIClient::login(QString apiURL, QString email, QString passwo
     const auto base = parseServerURL(address);
     if (!base)
         throw APIError::invalidURL();
+    const std::optional<QUrl> priorBase = baseURL_;
     baseURL_ = base;
+    // The token this sign-in replaces must be known to be put back; a keychain that cannot be
+    // read now could not take the new one either, so the password is not sent for nothing.
+    co_await tokenReady();
     QNetworkRequest request(resolvedURL(QStringLiteral("/auth/login")));
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
     const QJsonObject body{{"email", email}, {"password", password}};
@@ -178,12 +237,86 @@ QCoro::Task<User> APIClient::login(QString apiURL, QString email, QString passwo
         const JsonReader r(expectObject(v));
         return std::pair{r.string("token"), User::fromJson(r.object("user"))};
     });
-    keychain_.save(Keychain::kTokenKey, newToken);
-    SharedConfig::setToken(newToken);
-    setCurrentUser(user);
-    defaults_.setValue(DefaultsKeys::kApiURL, address);
-    SharedConfig::setApiURL(address);
+    PriorSession prior{token_, currentUser_, priorBase, defaults_.string(DefaultsKeys::kApiURL),
+                       SharedConfig::snapshot()};
+    co_await commitLogin(newToken, user, address, prior);
     co_return user;
+}
+
+QCoro::Task<> APIClient::commitLogin(QString newToken, User user, QString address,
+                                     PriorSession prior) {
+    // Nothing is written yet if the keychain refuses: its failure is the whole story.
+    co_await keychain_.store(Keychain::kTokenKey, newToken);
+    applyToken(TokenState::stored, newToken);
+    prior_ = prior;
+    std::optional<WriteError> failure = SharedConfig::setToken(newToken);
+    if (!failure) {
+        setCurrentUser(user);
+        failure = defaults_.setValue(DefaultsKeys::kApiURL, address);
+    }
+    if (!failure)
+        failure = SharedConfig::setApiURL(address);
+    if (failure)
+        co_await abandonLogin(failure->description());
+}
+
+QCoro::Task<> APIClient::abandonLogin(QString cause) {
+    std::optional<QString> undoFailure;
+    try {
+        co_await undoLogin();
+    } catch (const KelvaneError& e) {
+        undoFailure = e.description();
+    }
+    if (undoFailure)
+        throw SessionStorageError(
+            cause + QStringLiteral(" The sign-in could not be fully undone: ") + *undoFailure);
+    throw SessionStorageError(cause + QStringLiteral(" The sign-in was undone; nothing changed."));
+}
+
+QCoro::Task<std::optional<QString>> APIClient::restoreToken(std::optional<QString> token) {
+    std::optional<QString> failure;
+    try {
+        if (token)
+            co_await keychain_.store(Keychain::kTokenKey, *token);
+        else
+            co_await keychain_.erase(Keychain::kTokenKey);
+    } catch (const KelvaneError& e) {
+        failure = e.description();
+    }
+    if (failure)
+        co_return failure;
+    if (token)
+        applyToken(TokenState::stored, token);
+    else
+        applyToken(TokenState::absent, std::nullopt);
+    co_return std::nullopt;
+}
+
+QCoro::Task<> APIClient::undoLogin() {
+    if (!prior_)
+        co_return;
+    const PriorSession prior = *prior_;
+    prior_.reset();
+    QStringList failures;
+    const std::optional<QString> tokenFailure = co_await restoreToken(prior.token);
+    if (tokenFailure)
+        failures.append(*tokenFailure);
+    if (const auto failed = SharedConfig::restore(prior.published))
+        failures.append(failed->description());
+    // Only what the sign-in changed is put back: a write that failed changed nothing.
+    std::optional<WriteError> addressFailure;
+    if (defaults_.string(DefaultsKeys::kApiURL) != prior.storedAddress) {
+        if (prior.storedAddress)
+            addressFailure = defaults_.setValue(DefaultsKeys::kApiURL, *prior.storedAddress);
+        else
+            addressFailure = defaults_.remove(DefaultsKeys::kApiURL);
+    }
+    if (addressFailure)
+        failures.append(addressFailure->description());
+    baseURL_ = prior.baseURL;
+    setCurrentUser(prior.user);
+    if (!failures.isEmpty())
+        throw SessionStorageError(failures.join(QLatin1Char(' ')));
 }
 
 QCoro::Task<User> APIClient::fetchMe() {
@@ -217,8 +350,30 @@ QCoro::Task<StorageStatsResponse> APIClient::getStorageStats() {
     });
 }
 
-void APIClient::logout() {
-    keychain_.remove(Keychain::kTokenKey);
-    SharedConfig::setToken(std::nullopt);
+namespace {
+
+QString stillStored(const WriteError& e) {
+    return QStringLiteral("Could not remove the token from %1: %2; it is still stored there.")
+        .arg(e.place(), e.reason());
+}
+
+} // namespace
+
+QCoro::Task<> APIClient::logout() {
+    prior_.reset();
+    QStringList left;
+    try {
+        co_await keychain_.erase(Keychain::kTokenKey);
+    } catch (const WriteError& e) {
+        left.append(stillStored(e));
+    } catch (const KelvaneError& e) {
+        left.append(e.description());
+    }
+    // Requests stop carrying the token even where a copy could not be removed.
+    applyToken(TokenState::absent, std::nullopt);
+    if (const auto failure = SharedConfig::setToken(std::nullopt))
+        left.append(stillStored(*failure));
     setCurrentUser(std::nullopt);
+    if (!left.isEmpty())
+        throw SessionStorageError(left.join(QLatin1Char('\n')));
 }

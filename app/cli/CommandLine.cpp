@@ -66,7 +66,8 @@ int run(const QStringList& arguments) {
         return signIn(rest);
     if (command == QLatin1String("sign-out")) {
         CliServices services;
-        return SignInCommand(services).signOut();
+        SignInCommand command(services);
+        return WaitForTask::run(command.signOut());
     }
     if (command == QLatin1String("status"))
         return status(rest);

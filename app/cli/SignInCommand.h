@@ -10,9 +10,11 @@ class SignInCommand {
 public:
     explicit SignInCommand(CliServices& services);
 
-    // Prints "Signed in as NAME <EMAIL>" (exit 0) or the error's description (exit 1).
+    // Prints "Signed in as NAME <EMAIL>" (exit 0) or the error's description (exit 1); a
+    // sign-in whose session or settings cannot be stored is undone and says so.
     QCoro::Task<int> signIn(QString server, QString email, QString password);
-    int signOut();
+    // Clears the token from every store; one that could not be cleared is named (exit 1).
+    QCoro::Task<int> signOut();
 
     // One line from standard input, without echo when it is a terminal.
     static QString readPassword();

@@ -4,6 +4,7 @@
 #include "app/settings/AppSettings.h"
 #include "app/shell/InstanceChannel.h"
 #include "app/shell/StatusSnapshot.h"
+#include "platform/CredentialStore.h"
 #include "shared/KelvaneError.h"
 
 #include <QJsonArray>
@@ -17,10 +18,13 @@ QCoro::Task<QJsonObject> StatusCommand::collect() {
     APIClient& api = services_.api;
     // Nobody waits a minute for a status line: a server this slow counts as unreachable.
     api.setRequestTimeout(std::chrono::seconds(10));
+    co_await api.reloadToken();
     const AppSettings settings = AppSettings::load(services_.defaults);
     QJsonObject report{{"signedIn", api.isLoggedIn()},
                        {"server", services_.defaults.string(DefaultsKeys::kApiURL).value_or("")},
                        {"credentialStore", services_.keychain.storeKind()}};
+    if (api.tokenState() == APIClient::TokenState::unavailable)
+        report.insert("error", CredentialsUnavailable().description());
     if (!api.isLoggedIn())
         co_return report;
     try {
@@ -43,7 +47,11 @@ QString StatusCommand::renderText(const QJsonObject& report) {
     QString text;
     QTextStream out(&text);
     if (!report.value("signedIn").toBool()) {
-        out << "Not signed in.\n";
+        // A locked keyring says nothing about the session: say that, not "signed out".
+        if (report.contains("error"))
+            out << report.value("error").toString() << "\n";
+        else
+            out << "Not signed in.\n";
         return text;
     }
     const QJsonObject user = report.value("user").toObject();

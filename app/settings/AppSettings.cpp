@@ -98,6 +98,6 @@ AppSettings AppSettings::load(const UserDefaults& defaults) {
     return decode(defaults.data(DefaultsKeys::kSettings));
 }
 
-void AppSettings::save(UserDefaults& defaults) const {
-    defaults.setValue(DefaultsKeys::kSettings, encode());
+std::optional<WriteError> AppSettings::save(UserDefaults& defaults) const {
+    return defaults.setValue(DefaultsKeys::kSettings, encode());
 }

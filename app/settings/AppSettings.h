@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/WriteError.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -36,9 +38,10 @@ struct AppSettings {
     // storage mode always reads back as directMount.
     static AppSettings decode(const QByteArray& data);
 
-    // Read afresh from / write to the defaults domain.
+    // Read afresh from / write to the defaults domain; a write that did not reach the file
+    // says what failed.
     static AppSettings load(const UserDefaults& defaults);
-    void save(UserDefaults& defaults) const;
+    std::optional<WriteError> save(UserDefaults& defaults) const;
 
     bool operator==(const AppSettings&) const = default;
 };

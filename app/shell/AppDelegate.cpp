@@ -56,9 +56,8 @@ void AppDelegate::publishAtLaunch() {
     const bool hasAddress = apiURL && !apiURL->isEmpty();
     if (hasAddress)
         apiClient_->setBaseURL(APIClient::parseServerURL(*apiURL));
-    SharedConfig::publish(hasAddress ? apiURL : std::nullopt,
-                          services_.keychain.get(Keychain::kTokenKey), settings().mountPoint,
-                          std::nullopt);
+    SharedConfig::publish(hasAddress ? apiURL : std::nullopt, apiClient_->token(),
+                          settings().mountPoint, std::nullopt);
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
@@ -96,12 +95,15 @@ void AppDelegate::didLogin() {
 void AppDelegate::didLoginElsewhere() {
     if (const auto apiURL = services_.defaults.string(DefaultsKeys::kApiURL))
         apiClient_->setBaseURL(APIClient::parseServerURL(*apiURL));
+    // The restore's first request waits for this read of the new token.
+    apiClient_->reloadToken();
     activation_->restore(storageMode());
 }
 
 void AppDelegate::didLogoutElsewhere() {
     activation_->stopRetrying();
-    apiClient_->logout();
+    // The other process removed the token; deleting again could remove a newer sign-in's.
+    apiClient_->reloadToken();
     if (syncListener_)
         syncListener_->stop();
 }

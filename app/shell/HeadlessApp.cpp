@@ -12,6 +12,7 @@
 #include "platform/FreedesktopFileViewer.h"
 #include "platform/fileprovider/FileProviderDomainRegistry.h"
 #include "shared/ConsoleLine.h"
+#include "shared/WaitForTask.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -47,8 +48,12 @@ int run(Options options) {
     TerminationSignals signals_;
     QObject::connect(&signals_, &TerminationSignals::terminationRequested, &quit,
                      &QuitSequence::request);
+    // The keychain is read once, on its worker, before anything asks whether a token is stored.
+    WaitForTask::run(delegate.apiClient().reloadToken());
     delegate.applicationDidFinishLaunching();
-    if (!delegate.apiClient().isLoggedIn())
+    if (delegate.apiClient().tokenState() == APIClient::TokenState::unavailable)
+        ConsoleLine::app(QStringLiteral("the keyring is locked or not answering; waiting for it"));
+    else if (!delegate.apiClient().isLoggedIn())
         ConsoleLine::app(QStringLiteral("not signed in; waiting for `kelvane sign-in`"));
     return QCoreApplication::exec();
 }

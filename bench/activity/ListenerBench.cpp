@@ -5,6 +5,7 @@
 #include "platform/FileViewer.h"
 #include "platform/UserDefaults.h"
 #include "platform/fileprovider/FileProviderDomainRegistry.h"
+#include "shared/WaitForTask.h"
 #include "tests/support/InMemoryCredentialStore.h"
 
 #include <QEventLoop>
@@ -73,6 +74,7 @@ void BM_ListenerAbsorbsChangeEvents(benchmark::State& state) {
         APIClient api{defaults, keychain, network};
         api.setBaseURL(QUrl(stream.url()));
         keychain.save(Keychain::kTokenKey, "bench-token");
+        WaitForTask::run(api.reloadToken());
         FileProviderDomainRegistry registry;
         NoViewer viewer;
         FileProviderManager fileProvider{registry, viewer};

@@ -3,12 +3,18 @@
 #include "app/settings/AppSettings.h"
 #include "app/settings/Keychain.h"
 #include "app/settings/SharedConfig.h"
+#include "app/tests/mountsupport/ReadOnlyFolder.h"
 #include "app/tests/support/ClientServices.h"
+#include "platform/Paths.h"
 #include "platform/UserDefaults.h"
+#include "shared/Identifiers.h"
 #include "shared/WaitForTask.h"
 #include "tests/support/DevServer.h"
 #include "tests/support/InMemoryCredentialStore.h"
 #include "tests/support/TestHome.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 #include <QNetworkAccessManager>
 #include <QRandomGenerator>
@@ -181,11 +187,120 @@ TEST_F(APIClientTest, TransportFailuresCarryThePlatformText) {
 
 TEST_F(APIClientTest, LogoutForgetsTokenAndUserButNotTheAddress) {
     signIn();
-    api.logout();
+    WaitForTask::run(api.logout());
     EXPECT_FALSE(api.isLoggedIn());
     EXPECT_FALSE(api.currentUser());
     EXPECT_FALSE(SharedConfig::current().token);
     EXPECT_EQ(SharedConfig::current().apiURL, server.apiURL());
     // Requests now go out without a token and are refused by the server.
     EXPECT_EQ(failureOf(api.fetchMe()), "Invalid credentials");
+}
+
+namespace {
+
+// A read-only folder at `path` (created first), or a reason to skip.
+std::unique_ptr<ReadOnlyFolder> freeze(const QString& path) {
+    QDir().mkpath(path);
+    auto folder = std::make_unique<ReadOnlyFolder>(path);
+    if (!folder->active())
+        return nullptr;
+    return folder;
+}
+
+} // namespace
+
+TEST_F(APIClientTest, ASignInWhoseAddressCannotBeStoredPutsThePreviousSessionBack) {
+    const User before = signIn();
+    const QString firstToken = *api.token();
+    DevServer other;
+    const auto frozen = freeze(QFileInfo(Paths::defaultsFile()).absolutePath());
+    if (!frozen)
+        GTEST_SKIP() << "cannot make the defaults folder read-only here";
+
+    const QString failure =
+        failureOf(api.login(other.apiURL(), DevServer::kDemoEmail, DevServer::kDemoPassword));
+    EXPECT_TRUE(failure.startsWith("Could not write " + Paths::defaultsFile() + ": "))
+        << failure.toStdString();
+    EXPECT_TRUE(failure.endsWith(" The sign-in was undone; nothing changed."))
+        << failure.toStdString();
+    // The old server's address is still beside the old server's token, everywhere.
+    EXPECT_EQ(api.token(), firstToken);
+    EXPECT_EQ(keychain.get(Keychain::kTokenKey), firstToken);
+    EXPECT_EQ(SharedConfig::current().token, firstToken);
+    EXPECT_EQ(SharedConfig::current().apiURL, server.apiURL());
+    EXPECT_EQ(defaults.string(DefaultsKeys::kApiURL), server.apiURL());
+    EXPECT_EQ(api.currentUser(), before);
+    EXPECT_EQ(WaitForTask::run(api.fetchFilespaces()).size(), 2) << "still talks to the old server";
+}
+
+TEST_F(APIClientTest, ASignInWhoseConfigCannotBeWrittenKeepsNoToken) {
+    const QString config = SharedConfigFiles::fileFor(Identifiers::kFileProvider);
+    const auto frozen = freeze(QFileInfo(config).absolutePath());
+    if (!frozen)
+        GTEST_SKIP() << "cannot make the extension's folder read-only here";
+    const QString failure =
+        failureOf(api.login(server.apiURL(), DevServer::kDemoEmail, DevServer::kDemoPassword));
+    EXPECT_TRUE(failure.startsWith("Could not write " + config + ": ")) << failure.toStdString();
+    EXPECT_TRUE(failure.endsWith(" The sign-in was undone; nothing changed."))
+        << failure.toStdString();
+    EXPECT_FALSE(api.isLoggedIn());
+    EXPECT_FALSE(keychain.get(Keychain::kTokenKey));
+    EXPECT_FALSE(SharedConfig::current().token) << "the other extension's copy is put back too";
+    EXPECT_FALSE(defaults.string(DefaultsKeys::kApiURL));
+    EXPECT_FALSE(api.currentUser());
+}
+
+TEST_F(APIClientTest, AKeychainThatRefusesTheTokenChangesNothing) {
+    services.store.refuseWrites = true;
+    EXPECT_EQ(
+        failureOf(api.login(server.apiURL(), DevServer::kDemoEmail, DevServer::kDemoPassword)),
+        "Could not write the memory store: refused.");
+    EXPECT_FALSE(api.isLoggedIn());
+    EXPECT_FALSE(SharedConfig::current().token);
+    EXPECT_FALSE(defaults.string(DefaultsKeys::kApiURL));
+
+    // A keychain that cannot even be read stops the sign-in before the password is sent.
+    services.store.refuseWrites = false;
+    services.store.unavailable = true;
+    APIClient fresh{defaults, keychain, network};
+    server.stop();
+    EXPECT_EQ(
+        failureOf(fresh.login(server.apiURL(), DevServer::kDemoEmail, DevServer::kDemoPassword)),
+        "The keyring is locked or not answering; unlock it and try again.");
+}
+
+TEST_F(APIClientTest, UndoLoginPutsBackWhatTheLastSignInReplaced) {
+    const User first = signIn();
+    const QString firstToken = *api.token();
+    DevServer other;
+    WaitForTask::run(api.login(other.apiURL(), DevServer::kDemoEmail, DevServer::kDemoPassword));
+    ASSERT_NE(api.token(), firstToken);
+
+    WaitForTask::run(api.undoLogin());
+    EXPECT_EQ(keychain.get(Keychain::kTokenKey), firstToken);
+    EXPECT_EQ(defaults.string(DefaultsKeys::kApiURL), server.apiURL());
+    EXPECT_EQ(SharedConfig::current().apiURL, server.apiURL());
+    EXPECT_EQ(SharedConfig::current().token, firstToken);
+    EXPECT_EQ(api.currentUser(), first);
+    EXPECT_EQ(api.baseURL(), APIClient::parseServerURL(server.apiURL()));
+    WaitForTask::run(api.undoLogin()); // nothing left to undo
+    EXPECT_EQ(keychain.get(Keychain::kTokenKey), firstToken);
+}
+
+TEST_F(APIClientTest, ALogoutThatCannotRemoveEveryCopyNamesWhatIsLeft) {
+    signIn();
+    const QString config = SharedConfigFiles::fileFor(Identifiers::kFinderSync);
+    const auto frozen = freeze(QFileInfo(config).absolutePath());
+    if (!frozen)
+        GTEST_SKIP() << "cannot make the extension's folder read-only here";
+    const QString failure = failureOf(api.logout());
+    EXPECT_TRUE(failure.startsWith("Could not remove the token from " + config + ": "))
+        << failure.toStdString();
+    EXPECT_TRUE(failure.endsWith("; it is still stored there.")) << failure.toStdString();
+    // Every other copy is gone, and the session is over in memory.
+    EXPECT_FALSE(keychain.get(Keychain::kTokenKey));
+    EXPECT_FALSE(
+        SharedConfigPayload::load(SharedConfigFiles::fileFor(Identifiers::kFileProvider))->token);
+    EXPECT_FALSE(api.isLoggedIn());
+    EXPECT_FALSE(api.currentUser());
 }

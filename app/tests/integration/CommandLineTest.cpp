@@ -1,10 +1,17 @@
+#include "app/settings/AppSettings.h"
+#include "app/tests/mountsupport/ReadOnlyFolder.h"
+#include "app/tests/support/KelvaneCli.h"
+#include "platform/FileCredentialStore.h"
 #include "platform/Paths.h"
+#include "platform/UserDefaults.h"
 #include "shared/Identifiers.h"
 #include "shared/SharedConfigPayload.h"
 #include "tests/support/DevServer.h"
 #include "tests/support/FileMode.h"
 #include "tests/support/TestHome.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -13,28 +20,21 @@
 
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+CliRun signIn(const DevServer& server) {
+    return kelvane({"sign-in", "--server", server.apiURL(), "--email", DevServer::kDemoEmail},
+                   DevServer::kDemoPassword.toUtf8() + "\n");
+}
 
-// Runs the real `kelvane` binary in the test's home, without any session bus, so the
-// token lands in the owner-only file store.
-CliRun kelvane(const QStringList& args, const QByteArray& input = {}) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", Paths::home());
-    env.remove("DBUS_SESSION_BUS_ADDRESS");
-    env.insert("XDG_RUNTIME_DIR", Paths::home() + "/no-runtime");
-    p.setProcessEnvironment(env);
-    p.start(KELVANE_APP_PATH, args);
-    p.write(input);
-    p.closeWriteChannel();
-    if (!p.waitForFinished(60'000))
-        p.kill();
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+// The folder made read-only (for root too), created first; null where that cannot be done.
+std::unique_ptr<ReadOnlyFolder> freeze(const QString& folder) {
+    QDir().mkpath(folder);
+    auto frozen = std::make_unique<ReadOnlyFolder>(folder);
+    return frozen->active() ? std::move(frozen) : nullptr;
+}
+
+std::optional<QString> tokenIn(const QString& bundleId) {
+    const auto payload = SharedConfigPayload::load(SharedConfigFiles::fileFor(bundleId));
+    return payload ? payload->token : std::nullopt;
 }
 
 } // namespace
@@ -103,4 +103,68 @@ TEST(CommandLine, FailedSignInsPrintTheErrorAndStoreNothing) {
 
     const CliRun usage = kelvane({"sign-in", "--server", server.apiURL()});
     EXPECT_EQ(usage.exitCode, 2);
+}
+
+TEST(CommandLine, ASignOutThatCannotRemoveTheTokenSaysWhereItStays) {
+    TestHome home;
+    DevServer server;
+    ASSERT_EQ(signIn(server).exitCode, 0);
+    const QString file = Paths::credentialsFile();
+    const auto frozen = freeze(QFileInfo(file).absolutePath());
+    if (!frozen)
+        GTEST_SKIP() << "cannot make the credentials folder read-only here";
+
+    const CliRun out = kelvane({"sign-out"});
+    EXPECT_EQ(out.exitCode, 1);
+    EXPECT_TRUE(out.err.startsWith("Could not remove the token from " + file + ": "))
+        << out.err.toStdString();
+    EXPECT_TRUE(out.err.endsWith("; it is still stored there.\n")) << out.err.toStdString();
+    EXPECT_FALSE(out.out.contains("Signed out."));
+    EXPECT_TRUE(FileCredentialStore(file).get(Identifiers::kApp, "api_token"));
+    // The copies that could be removed are gone.
+    EXPECT_FALSE(tokenIn(Identifiers::kFileProvider));
+    EXPECT_FALSE(tokenIn(Identifiers::kFinderSync));
+}
+
+TEST(CommandLine, ASignInWhoseSettingsCannotBeSavedKeepsNothing) {
+    TestHome home;
+    DevServer server;
+    UserDefaults defaults;
+    ASSERT_FALSE(defaults.setValue(DefaultsKeys::kApiURL, "https://old.example.com/api"));
+    const auto frozen = freeze(QFileInfo(Paths::defaultsFile()).absolutePath());
+    if (!frozen)
+        GTEST_SKIP() << "cannot make the defaults folder read-only here";
+
+    const CliRun out = signIn(server);
+    EXPECT_EQ(out.exitCode, 1);
+    EXPECT_TRUE(out.err.startsWith("Could not write " + Paths::defaultsFile() + ": "))
+        << out.err.toStdString();
+    EXPECT_TRUE(out.err.endsWith(" The sign-in was undone; nothing changed.\n"))
+        << out.err.toStdString();
+    EXPECT_TRUE(out.out.isEmpty());
+    // No new server's token beside the old server's address.
+    EXPECT_FALSE(QFile::exists(Paths::credentialsFile()));
+    EXPECT_FALSE(tokenIn(Identifiers::kFileProvider));
+    EXPECT_FALSE(tokenIn(Identifiers::kFinderSync));
+    EXPECT_EQ(UserDefaults().string(DefaultsKeys::kApiURL), "https://old.example.com/api");
+}
+
+TEST(CommandLine, ASignInWhoseConfigCannotBeWrittenKeepsNothing) {
+    TestHome home;
+    DevServer server;
+    const QString config = SharedConfigFiles::fileFor(Identifiers::kFinderSync);
+    const auto frozen = freeze(QFileInfo(config).absolutePath());
+    if (!frozen)
+        GTEST_SKIP() << "cannot make the extension's folder read-only here";
+
+    const CliRun out = signIn(server);
+    EXPECT_EQ(out.exitCode, 1);
+    EXPECT_TRUE(out.err.startsWith("Could not write " + config + ": ")) << out.err.toStdString();
+    EXPECT_TRUE(out.err.endsWith(" The sign-in was undone; nothing changed.\n"))
+        << out.err.toStdString();
+    EXPECT_FALSE(QFile::exists(Paths::credentialsFile()));
+    EXPECT_FALSE(tokenIn(Identifiers::kFileProvider))
+        << "the extension that was written is put back";
+    EXPECT_FALSE(UserDefaults().string(DefaultsKeys::kApiURL));
+    EXPECT_EQ(kelvane({"status"}).out, "Kelvane is not running.\nNot signed in.\n");
 }

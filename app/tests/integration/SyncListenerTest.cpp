@@ -7,6 +7,7 @@
 #include "platform/UserDefaults.h"
 #include "platform/fileprovider/FileProviderDomainRegistry.h"
 #include "shared/InvalidationToken.h"
+#include "shared/WaitForTask.h"
 #include "tests/support/DevServer.h"
 #include "tests/support/InMemoryCredentialStore.h"
 #include "tests/support/TestHome.h"
@@ -26,7 +27,7 @@ class SyncListenerTest : public ::testing::Test {
 protected:
     SyncListenerTest() {
         api.setBaseURL(QUrl(server.apiURL()));
-        keychain.save(Keychain::kTokenKey, server.demoToken());
+        WaitForTask::run(api.setToken(server.demoToken()));
         QObject::connect(&fileProvider, &FileProviderManager::refreshed, [this] { ++refreshes; });
     }
 
@@ -80,7 +81,7 @@ TEST_F(SyncListenerTest, ReconnectsThreeSecondsAfterTheServerClosesTheStream) {
     ASSERT_TRUE(waitUntil([&] { return opened == 1; }));
     ASSERT_TRUE(serverStreamsBecome(1));
     // The next connection must carry the token the keychain holds then.
-    keychain.save(Keychain::kTokenKey, server.demoToken());
+    WaitForTask::run(api.setToken(server.demoToken()));
 
     server.closeStreams();
     ASSERT_TRUE(waitUntil([&] { return closed == 1; }));
@@ -167,12 +168,12 @@ TEST_F(SyncListenerTest, EachStartOpensAFreshConnectionAndDropsTheOldOne) {
 
 TEST_F(SyncListenerTest, WithoutTokenOrAddressNothingStartsOrRetries) {
     auto listener = makeListener(SyncListener::Options{3s, 100ms, {}});
-    keychain.remove(Keychain::kTokenKey);
+    WaitForTask::run(api.setToken(std::nullopt));
     listener->start();
     EXPECT_FALSE(listener->isStreaming());
     EXPECT_FALSE(listener->isReconnectPending());
 
-    keychain.save(Keychain::kTokenKey, server.demoToken());
+    WaitForTask::run(api.setToken(server.demoToken()));
     api.setBaseURL(std::nullopt);
     listener->start();
     EXPECT_FALSE(listener->isStreaming());

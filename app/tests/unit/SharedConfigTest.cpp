@@ -5,6 +5,7 @@
 #include "tests/support/FileMode.h"
 #include "tests/support/TestHome.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
@@ -83,4 +84,32 @@ TEST(SharedConfig, CorruptFirstFileIsSkippedThenReplaced) {
     SharedConfig::publish(std::nullopt, std::nullopt, QString("/n"), std::nullopt);
     EXPECT_EQ(*SharedConfigPayload::load(files[1]),
               (SharedConfigPayload{{}, {}, QString("/n"), {}}));
+}
+
+TEST(SharedConfig, AFileThatCannotBeWrittenIsNamedAndTheOtherIsStillWritten) {
+    TestHome home;
+    const QStringList files = SharedConfig::configFiles();
+    // A folder where the first file should be stops root as well as anyone.
+    ASSERT_TRUE(QDir().mkpath(files[0]));
+    const std::optional<WriteError> failure = SharedConfig::setToken(QString("tok"));
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->place(), files[0]);
+    EXPECT_EQ(SharedConfigPayload::load(files[1])->token, "tok");
+    EXPECT_TRUE(SharedConfig::publish(std::nullopt, std::nullopt, QString("/m"), std::nullopt));
+}
+
+TEST(SharedConfig, ASnapshotPutsBackEachFileAsItWas) {
+    TestHome home;
+    ASSERT_FALSE(SharedConfig::setApiURL(QString("http://old/api")));
+    const QStringList files = SharedConfig::configFiles();
+    ASSERT_TRUE(QFile::remove(files[1]));
+    const SharedConfig::Snapshot before = SharedConfig::snapshot();
+
+    ASSERT_FALSE(SharedConfig::publish(QString("http://new/api"), QString("tok"), std::nullopt,
+                                       std::nullopt));
+    EXPECT_FALSE(SharedConfig::restore(before));
+    EXPECT_EQ(SharedConfigPayload::load(files[0])->apiURL, "http://old/api");
+    EXPECT_FALSE(SharedConfigPayload::load(files[0])->token);
+    EXPECT_FALSE(QFile::exists(files[1])) << "a file that did not exist is not left behind";
+    EXPECT_FALSE(SharedConfig::restore(before)) << "nothing to do is no failure";
 }
