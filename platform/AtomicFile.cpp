@@ -8,6 +8,9 @@ namespace AtomicFile {
 
 static constexpr QFileDevice::Permissions kOwnerOnly =
     QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+static constexpr QFileDevice::Permissions kExecutable =
+    kOwnerOnly | QFileDevice::ExeOwner | QFileDevice::ReadGroup | QFileDevice::ExeGroup |
+    QFileDevice::ReadOther | QFileDevice::ExeOther;
 
 static bool fail(QString* error, const QString& reason) {
     if (error)
@@ -22,13 +25,18 @@ bool write(const QString& path, const QByteArray& bytes, Mode mode, QString* err
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return fail(error, file.errorString());
-    // Narrow the temporary file before any secret byte lands in it.
-    if (mode == Mode::OwnerOnly)
-        file.setPermissions(kOwnerOnly);
+    // Shared files keep what the save file gives them (an existing file's mode). The others get
+    // theirs on the temporary file, before any secret byte lands in it and before the rename,
+    // so no reader ever sees the file with other permissions.
+    const auto permissions = mode == Mode::OwnerOnly ? kOwnerOnly : kExecutable;
+    if (mode != Mode::Shared && !file.setPermissions(permissions))
+        return fail(error, file.errorString());
     if (file.write(bytes) != bytes.size() || !file.commit())
         return fail(error, file.errorString());
-    if (mode == Mode::OwnerOnly && !QFile::setPermissions(path, kOwnerOnly))
-        return fail(error, QStringLiteral("cannot make the file private"));
+    if (mode != Mode::Shared && !QFile::setPermissions(path, permissions))
+        return fail(error, mode == Mode::OwnerOnly
+                               ? QStringLiteral("cannot make the file private")
+                               : QStringLiteral("cannot make the file executable"));
     return true;
 }
 

@@ -7,7 +7,9 @@
 // never a mix. Secret files are owner-only from the moment they exist.
 namespace AtomicFile {
 
-enum class Mode { Shared, OwnerOnly };
+// Shared: the mode the file has (or the default for a new one); OwnerOnly: 0600; Executable:
+// 0755, a program others may run.
+enum class Mode { Shared, OwnerOnly, Executable };
 
 // Creates missing parent folders. Returns false (and leaves the old file) on any failure, with
 // the platform's reason in `error` when one is given.

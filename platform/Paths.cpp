@@ -1,9 +1,13 @@
 #include "platform/Paths.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <pwd.h>
+#include <unistd.h>
 
 namespace Paths {
 
@@ -76,6 +80,57 @@ QString defaultCacheDir() {
 
 QString desktopDir() {
     return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+}
+
+QString realHome() {
+    if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_dir && *entry->pw_dir)
+        return QFile::decodeName(entry->pw_dir);
+    return home();
+}
+
+QString instanceSocket() {
+    return runtimeDir() + "/instance";
+}
+
+QString bundleDir() {
+    return QFileInfo(QCoreApplication::applicationDirPath()).absolutePath();
+}
+
+QString urlOpener() {
+    return QStringLiteral("/usr/bin/xdg-open");
+}
+
+QStringList systemProgramDirs() {
+    return {QStringLiteral("/usr/bin"), QStringLiteral("/usr/local/bin"), QStringLiteral("/bin")};
+}
+
+QStringList dolphinServiceMenuDirs() {
+    return {home() + "/.local/share/kio/servicemenus",
+            home() + "/.local/share/kservices5/ServiceMenus"};
+}
+
+QString dolphinMenuSwitches() {
+    return home() + "/.config/kservicemenurc";
+}
+
+QString nautilusScriptsDir() {
+    return home() + "/.local/share/nautilus/scripts";
+}
+
+QString nemoActionsDir() {
+    return home() + "/.local/share/nemo/actions";
+}
+
+QString thunarActionsFile() {
+    return home() + "/.config/Thunar/uca.xml";
+}
+
+QString thunarSystemActionsFile() {
+    return QStringLiteral("/etc/xdg/Thunar/uca.xml");
+}
+
+QString gsettingsTool() {
+    return QStringLiteral("/usr/bin/gsettings");
 }
 
 } // namespace Paths

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // Every per-user location the programs use, derived from the home folder at call time so that
 // a process (or test) with its own HOME never touches another user's files.
@@ -24,5 +25,29 @@ QString engineMarker();
 // The defaults of the settings: where drives are mounted and where their caches live.
 QString defaultMountBase();
 QString defaultCacheDir();
+
+// The user's home folder from the user database (getpwuid), whatever HOME says; HOME when the
+// database has no entry for this user.
+QString realHome();
+// The running instance's local socket.
+QString instanceSocket();
+// The installed bundle (the folder holding bin/, lib/, share/): the running program's folder's
+// parent.
+QString bundleDir();
+// The program that opens a URL with the desktop's default handler.
+QString urlOpener();
+// Folders searched for the file managers' programs and for system tools.
+QStringList systemProgramDirs();
+
+// File-manager context-menu actions and each file manager's own switches.
+// Dolphin service menus, KF 5.85+ and KF6 location first, the older KF5 location second.
+QStringList dolphinServiceMenuDirs();
+QString dolphinMenuSwitches();
+QString nautilusScriptsDir();
+QString nemoActionsDir();
+QString thunarActionsFile();
+// The default actions Thunar copies for a user who has none yet.
+QString thunarSystemActionsFile();
+QString gsettingsTool();
 
 } // namespace Paths

@@ -54,20 +54,28 @@ TEST(FileProviderConfig, RefusesUntilAddressAndTokenArePresent) {
     EXPECT_EQ(target.token, "t");
 }
 
-TEST(FinderSyncConfig, ExpandsTildesAndFallsBackToTheHomeFolder) {
+TEST(FinderSyncConfig, ExpandsTildesAgainstTheRealHomeAndFallsBackToItsKelvaneFolder) {
     TestHome home;
-    EXPECT_EQ(FinderSyncConfig::mountBase(home.file("missing.json")), home.path() + "/Kelvane");
+    const QString real = QStringLiteral("/home/someone");
+    EXPECT_EQ(FinderSyncConfig::mountBase(real, home.file("missing.json")), real + "/Kelvane");
 
-    QString file =
-        writeConfig(home, R"({"mountBase":"~/Drives","mountPaths":["~","~/Drives/Team","/abs"]})");
-    EXPECT_EQ(FinderSyncConfig::mountBase(file), home.path() + "/Drives");
-    EXPECT_EQ(FinderSyncConfig::mountPaths(file),
-              (QStringList{home.path(), home.path() + "/Drives/Team", "/abs"}));
+    QString file = writeConfig(
+        home, R"({"mountBase":"~/Drives/","mountPaths":["~","~/Drives/Team","/abs//","rel"]})");
+    EXPECT_EQ(FinderSyncConfig::mountBase(real, file), real + "/Drives");
+    EXPECT_EQ(FinderSyncConfig::mountPaths(real, file),
+              (QStringList{real, real + "/Drives/Team", "/abs"}));
 
-    file = writeConfig(home, R"({"mountBase":"~other/x"})");
-    EXPECT_EQ(FinderSyncConfig::mountBase(file), "~other/x");
-    file = writeConfig(home, R"({"mountBase":""})");
-    EXPECT_EQ(FinderSyncConfig::mountBase(file), home.path() + "/Kelvane");
+    // Only "~" and "~/" expand; a base no drive can live under counts as absent.
+    for (const char* unusable :
+         {R"({"mountBase":"~other/x"})", R"({"mountBase":""})", R"({"mountBase":"/"})",
+          R"({"mountBase":"///"})", R"({"mountBase":"Kelvane"})", "{garbage", "[]"}) {
+        file = writeConfig(home, unusable);
+        EXPECT_EQ(FinderSyncConfig::mountBase(real, file), real + "/Kelvane") << unusable;
+        EXPECT_TRUE(FinderSyncConfig::mountPaths(real, file).isEmpty()) << unusable;
+    }
+    file = writeConfig(home, R"({"mountBase":"~"})");
+    EXPECT_EQ(FinderSyncConfig::mountBase(real, file), real);
+    EXPECT_EQ(FinderSyncConfig::mountBase("/", home.file("missing.json")), "/Kelvane");
 }
 
 TEST(FinderSyncConfig, SiteAddressDropsTrailingSlashesAndApi) {
@@ -79,7 +87,15 @@ TEST(FinderSyncConfig, SiteAddressDropsTrailingSlashesAndApi) {
     EXPECT_EQ(site("https://ws.example.com/api//"), "https://ws.example.com");
     EXPECT_EQ(site("https://ws.example.com/"), "https://ws.example.com");
     EXPECT_EQ(site("https://ws.example.com/apix"), "https://ws.example.com/apix");
+    EXPECT_EQ(site("https://ws.example.com/api/api"), "https://ws.example.com/api");
+    // Fuzz finding: the slashes in front of "/api" went into every link as "//view".
+    EXPECT_EQ(site("http://h//api"), "http://h");
+    EXPECT_EQ(site("http://h//api//"), "http://h");
+    EXPECT_EQ(site("ws.example.com/api"), "ws.example.com");
     EXPECT_FALSE(site("///"));
     EXPECT_FALSE(site("/api"));
+    EXPECT_FALSE(site("//api"));
     EXPECT_FALSE(site(""));
+    EXPECT_FALSE(FinderSyncConfig::siteURL(home.file("missing.json")));
+    EXPECT_FALSE(FinderSyncConfig::siteURL(writeConfig(home, R"({"apiURL":5})")));
 }

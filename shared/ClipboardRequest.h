@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+#include <optional>
+
+// The instance-channel request that hands text to the running Kelvane, which keeps it on the
+// clipboard for as long as it runs: {"command": "copyToClipboard", "text": …}, answered with
+// {"ok": true} or {"error": …}.
+namespace ClipboardRequest {
+
+inline const QString kCommand = QStringLiteral("copyToClipboard");
+// More than any list of links; a larger request is refused, not truncated.
+inline constexpr qsizetype kMaxTextLength = 256 * 1024;
+
+QJsonObject make(const QString& text);
+// The text of a request, or nothing when it has none or too much.
+std::optional<QString> textOf(const QJsonObject& request);
+bool isAccepted(const QJsonObject& reply);
+
+} // namespace ClipboardRequest
