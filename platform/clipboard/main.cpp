@@ -50,8 +50,8 @@ void choosePlatform() {
         return;
     // X11 (or XWayland, whose clipboard the compositor shares with Wayland programs) when
     // there is a display; Wayland otherwise. "offscreen" only catches a display Qt cannot use.
-    qputenv("QT_QPA_PLATFORM", qEnvironmentVariableIsEmpty("DISPLAY") ? "wayland;offscreen"
-                                                                      : "xcb;offscreen");
+    qputenv("QT_QPA_PLATFORM",
+            qEnvironmentVariableIsEmpty("DISPLAY") ? "wayland;offscreen" : "xcb;offscreen");
 }
 
 void detachStandardStreams() {
@@ -125,8 +125,9 @@ int awaitKeeper(pid_t keeper, int readyChannel) {
 int main(int argc, char** argv) {
     const std::string text = readInput();
     if (text.empty() || text.size() > kMaxTextBytes) {
-        std::fprintf(stderr, "kelvane-clipboard: expected between 1 and %d bytes of text on "
-                             "standard input\n",
+        std::fprintf(stderr,
+                     "kelvane-clipboard: expected between 1 and %d bytes of text on "
+                     "standard input\n",
                      kMaxTextBytes);
         return 2;
     }
