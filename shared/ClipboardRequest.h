@@ -10,8 +10,9 @@
 namespace ClipboardRequest {
 
 inline const QString kCommand = QStringLiteral("copyToClipboard");
-// More than any list of links; a larger request is refused, not truncated.
-inline constexpr qsizetype kMaxTextLength = 256 * 1024;
+// More than any list of links, and within the channel's 64 KiB request limit; a larger text
+// is refused, not truncated (the caller then hands it to kelvane-clipboard).
+inline constexpr qsizetype kMaxTextLength = 16 * 1024;
 
 QJsonObject make(const QString& text);
 // The text of a request, or nothing when it has none or too much.

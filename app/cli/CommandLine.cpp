@@ -2,12 +2,14 @@
 #include "shared/WaitForTask.h"
 
 #include "app/cli/CliServices.h"
+#include "app/cli/LinkCommand.h"
 #include "app/cli/SignInCommand.h"
 #include "app/cli/StatusCommand.h"
 #include "app/shell/HeadlessApp.h"
 
 #include <QCommandLineParser>
 #include <QCoroTask>
+#include <QFile>
 #include <cstdio>
 
 namespace CommandLine {
@@ -25,6 +27,7 @@ const char* const kUsage =
     "  sign-in --server URL --email EMAIL   password is read from standard input\n"
     "  sign-out\n"
     "  status [--json]\n"
+    "  link PATH…                            print the web link of each item inside a drive\n"
     "  --headless                            run without a desktop: "
     "mount the drives and stay running\n";
 
@@ -55,9 +58,16 @@ int status(const QStringList& arguments) {
     return WaitForTask::run(command.run(parser.isSet("json")));
 }
 
+QByteArrayList toBytes(const QStringList& texts) {
+    QByteArrayList bytes;
+    for (const QString& text : texts)
+        bytes.append(QFile::encodeName(text));
+    return bytes;
+}
+
 } // namespace
 
-int run(const QStringList& arguments) {
+int run(const QStringList& arguments, const QByteArrayList& rawArguments) {
     const QString command = arguments.value(1);
     QStringList rest = arguments;
     if (rest.size() > 1)
@@ -71,6 +81,9 @@ int run(const QStringList& arguments) {
     }
     if (command == QLatin1String("status"))
         return status(rest);
+    if (command == QLatin1String("link"))
+        return LinkCommand::run(rawArguments.size() == arguments.size() ? rawArguments.mid(2)
+                                                                        : toBytes(rest.mid(1)));
     if (command == QLatin1String("--headless"))
         return HeadlessApp::run({rest.contains(QStringLiteral("--file-provider"))});
     if (command == QLatin1String("--help") || command == QLatin1String("-h")) {

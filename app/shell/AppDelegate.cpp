@@ -5,10 +5,15 @@
 #include "app/activity/SyncStatusReader.h"
 #include "app/api/APIClient.h"
 #include "app/fileprovider-domain/FileProviderManager.h"
+#include "app/finder/FinderExtension.h"
 #include "app/mount/MountManager.h"
 #include "app/settings/SharedConfig.h"
 #include "app/shell/AppUI.h"
 #include "app/shell/SettingsReaction.h"
+
+#include <QCoroFuture>
+#include <QPointer>
+#include <QtConcurrent>
 
 AppDelegate::AppDelegate(AppServices services, AppUI& ui, QObject* parent)
     : QObject(parent), services_(std::move(services)), ui_(ui) {
@@ -19,6 +24,7 @@ AppDelegate::AppDelegate(AppServices services, AppUI& ui, QObject* parent)
                                        services_.engine, services_.mountOptions);
     fileProvider_ = std::make_unique<FileProviderManager>(services_.domains, services_.viewer);
     syncStatus_ = std::make_unique<SyncStatusReader>();
+    finderExtension_ = std::make_shared<const FinderExtension>(services_.finder);
     activation_ = std::make_unique<StorageActivation>(
         StorageActivation::Components{*apiClient_, *mountManager_, *fileProvider_, *syncStatus_,
                                       services_.defaults,
@@ -68,13 +74,47 @@ void AppDelegate::applicationDidFinishLaunching() {
     publishAtLaunch();
     // Drives an earlier run left mounted are reported until a filespace adopts them.
     mountManager_->findLeftoverMounts(settings().mountPoint);
-    // Login item, file-manager menu registration and the update timer join the launch here.
+    // The login item and the update timer join the launch here.
+    registerFinderExtension();
     if (apiClient_->isLoggedIn())
         activation_->restore(storageMode());
     syncStatus_->start();
     connect(
         syncStatus_.get(), &SyncStatusReader::changed, this, [this] { ui_.updateStatusIcon(); },
         Qt::QueuedConnection);
+}
+
+// Registration and the first state look run on a worker, one after the other: both touch the
+// file managers' files and may wait on gsettings.
+// The worker holds its own copy of the extension, and the result is dropped when the delegate
+// has gone meanwhile.
+QCoro::Task<> AppDelegate::registerFinderExtension() {
+    const QPointer<AppDelegate> self(this);
+    const std::shared_ptr<const FinderExtension> extension = finderExtension_;
+    QFuture<FinderExtensionState> done = QtConcurrent::run([extension] {
+        extension->registerBundledExtension();
+        return extension->state();
+    });
+    const FinderExtensionState state = co_await done;
+    if (self)
+        publishFinderExtensionState(state);
+}
+
+QCoro::Task<> AppDelegate::refreshFinderExtensionState() {
+    const QPointer<AppDelegate> self(this);
+    const std::shared_ptr<const FinderExtension> extension = finderExtension_;
+    QFuture<FinderExtensionState> done =
+        QtConcurrent::run([extension] { return extension->state(); });
+    const FinderExtensionState state = co_await done;
+    if (self)
+        publishFinderExtensionState(state);
+}
+
+void AppDelegate::publishFinderExtensionState(FinderExtensionState state) {
+    const bool changed = state != finderExtensionState_;
+    finderExtensionState_ = state;
+    if (changed)
+        emit finderExtensionStateChanged(state);
 }
 
 void AppDelegate::endRejectedSession() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/finder/FinderExtensionState.h"
 #include "app/settings/AppSettings.h"
 #include "app/shell/AppServices.h"
 
@@ -9,6 +10,7 @@
 #include <optional>
 
 class APIClient;
+class FinderExtension;
 class AppUI;
 class FileProviderManager;
 class MountManager;
@@ -22,6 +24,8 @@ class SyncStatusReader;
 //  - FileProviderManager: the file-provider domain.
 //  - SyncStatusReader: drive activity, read twice a second.
 //  - SyncListener: the server's change events (file-provider mode; created on first use).
+//  - FinderExtension: the file-manager menu's registration; its state is published in
+//    finderExtensionState for the views.
 //  - StorageActivation: making the filespaces available, one operation at a time, retried
 //    while the network is away; triggered by the launch's restore, sign-ins, settings saves
 //    and the quit.
@@ -63,16 +67,25 @@ public:
     SyncStatusReader& syncStatus() { return *syncStatus_; }
     StorageActivation& activation() { return *activation_; }
     SyncListener& syncListener();
+    const FinderExtension& finderExtension() const { return *finderExtension_; }
+
+    // The file-manager menu's last known state (enabled until the first look says otherwise).
+    FinderExtensionState finderExtensionState() const { return finderExtensionState_; }
+    // Looks at the state on a worker and publishes it.
+    QCoro::Task<> refreshFinderExtensionState();
 
 signals:
     // The restore task (or its activation) has run to its end.
     void restoreFinished();
     // One activation has run to its end, successful or not.
     void activationFinished(StorageMode mode);
+    void finderExtensionStateChanged(FinderExtensionState state);
 
 private:
     void publishAtLaunch();
     void endRejectedSession();
+    QCoro::Task<> registerFinderExtension();
+    void publishFinderExtensionState(FinderExtensionState state);
 
     AppServices services_;
     AppUI& ui_;
@@ -82,5 +95,7 @@ private:
     std::unique_ptr<SyncStatusReader> syncStatus_;
     std::unique_ptr<SyncListener> syncListener_;
     std::unique_ptr<StorageActivation> activation_;
+    std::shared_ptr<const FinderExtension> finderExtension_;
+    FinderExtensionState finderExtensionState_ = FinderExtensionState::enabled;
     std::optional<StorageMode> modeOverride_;
 };

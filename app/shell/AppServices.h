@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/activation/StorageActivation.h"
+#include "app/finder/FinderExtension.h"
 #include "app/mount/EngineSource.h"
 #include "app/mount/MountOptions.h"
 #include "app/settings/Keychain.h"
@@ -23,4 +24,5 @@ struct AppServices {
     EngineSource engine = EngineSource::pinned();
     MountOptions mountOptions = {};
     StorageActivation::Options activation = {};
+    FinderExtension::Options finder = {};
 };

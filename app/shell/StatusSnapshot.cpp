@@ -98,6 +98,15 @@ void renderActivity(QTextStream& out, const QJsonObject& a) {
         << a.value("staging").toInteger() << " staged\n";
 }
 
+QString finderMenuText(const QString& name) {
+    for (const auto state : {FinderExtensionState::enabled, FinderExtensionState::disabled,
+                             FinderExtensionState::notInstalled}) {
+        if (FinderExtensionStates::name(state) == name)
+            return FinderExtensionStates::describe(state);
+    }
+    return name;
+}
+
 } // namespace
 
 QJsonObject build(const Sources& sources) {
@@ -124,6 +133,8 @@ QJsonObject build(const Sources& sources) {
         filespaces.append(o);
     }
     snapshot.insert("filespaces", filespaces);
+    if (sources.finderExtension)
+        snapshot.insert("finderExtension", FinderExtensionStates::name(*sources.finderExtension));
     if (!mounts.leftoverMounts().isEmpty())
         snapshot.insert("leftoverMounts", QJsonArray::fromStringList(mounts.leftoverMounts()));
     return snapshot;
@@ -140,6 +151,9 @@ QString renderText(const QJsonObject& snapshot) {
             << " Sign in again, or quit Kelvane to unmount.\n";
     if (snapshot.contains("activity"))
         renderActivity(out, snapshot.value("activity").toObject());
+    if (snapshot.contains("finderExtension"))
+        out << "File manager menu: " << finderMenuText(snapshot.value("finderExtension").toString())
+            << "\n";
     return text;
 }
 

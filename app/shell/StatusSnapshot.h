@@ -1,6 +1,9 @@
 #pragma once
 
+#include "app/finder/FinderExtensionState.h"
+
 #include <QJsonObject>
+#include <optional>
 
 class APIClient;
 class MountManager;
@@ -16,6 +19,7 @@ struct Sources {
     const MountManager& mounts;
     const SyncStatusReader& activity;
     const StorageActivation& activation;
+    std::optional<FinderExtensionState> finderExtension = std::nullopt;
 };
 
 QJsonObject build(const Sources& sources);

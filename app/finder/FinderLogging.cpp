@@ -1,0 +1,3 @@
+#include "app/finder/FinderLogging.h"
+
+Q_LOGGING_CATEGORY(lcFinderExtension, "com.30814qv.kelvane.finder")
