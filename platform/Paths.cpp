@@ -78,4 +78,12 @@ QString desktopDir() {
     return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
 }
 
+QString importLogFile(const QString& id) {
+    return QDir::tempPath() + "/kelvane-import-" + id + ".log";
+}
+
+QString systemJuicefsLogFile() {
+    return QStringLiteral("/var/log/juicefs.log");
+}
+
 } // namespace Paths
