@@ -2,6 +2,8 @@
 #include "shared/WaitForTask.h"
 
 #include "app/cli/CliServices.h"
+#include "app/cli/DiagnosticsCommand.h"
+#include "app/cli/ImportCommand.h"
 #include "app/cli/SignInCommand.h"
 #include "app/cli/StatusCommand.h"
 #include "app/shell/HeadlessApp.h"
@@ -25,6 +27,8 @@ const char* const kUsage =
     "  sign-in --server URL --email EMAIL   password is read from standard input\n"
     "  sign-out\n"
     "  status [--json]\n"
+    "  import FOLDER [--filespace NAME]     copy a folder into a filespace (Ctrl-C cancels)\n"
+    "  diagnostics                          save a report for support on the Desktop\n"
     "  --headless                            run without a desktop: "
     "mount the drives and stay running\n";
 
@@ -55,6 +59,20 @@ int status(const QStringList& arguments) {
     return WaitForTask::run(command.run(parser.isSet("json")));
 }
 
+int import(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.addOption({"filespace", "Filespace to import into (default: the first).", "name"});
+    parser.addPositionalArgument("folder", "Folder to copy.");
+    if (!parser.parse(arguments) || parser.positionalArguments().size() != 1) {
+        print(stderr, QStringLiteral("Usage: kelvane import FOLDER [--filespace NAME]"));
+        return 2;
+    }
+    std::optional<QString> filespace;
+    if (parser.isSet("filespace"))
+        filespace = parser.value("filespace");
+    return WaitForTask::run(ImportCommand::run(parser.positionalArguments().first(), filespace));
+}
+
 } // namespace
 
 int run(const QStringList& arguments) {
@@ -70,6 +88,12 @@ int run(const QStringList& arguments) {
     }
     if (command == QLatin1String("status"))
         return status(rest);
+    if (command == QLatin1String("import"))
+        return import(rest);
+    if (command == QLatin1String("diagnostics")) {
+        CliServices services;
+        return WaitForTask::run(DiagnosticsCommand(services).run());
+    }
     if (command == QLatin1String("--headless"))
         return HeadlessApp::run({rest.contains(QStringLiteral("--file-provider"))});
     if (command == QLatin1String("--help") || command == QLatin1String("-h")) {

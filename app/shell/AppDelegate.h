@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/diagnostics/Diagnostics.h"
 #include "app/settings/AppSettings.h"
 #include "app/shell/AppServices.h"
 
@@ -10,6 +11,7 @@
 
 class APIClient;
 class AppUI;
+class BulkImporter;
 class FileProviderManager;
 class MountManager;
 class StorageActivation;
@@ -22,6 +24,7 @@ class SyncStatusReader;
 //  - FileProviderManager: the file-provider domain.
 //  - SyncStatusReader: drive activity, read twice a second.
 //  - SyncListener: the server's change events (file-provider mode; created on first use).
+//  - BulkImporter: copying a folder into a filespace with the engine's sync.
 //  - StorageActivation: making the filespaces available, one operation at a time, retried
 //    while the network is away; triggered by the launch's restore, sign-ins, settings saves
 //    and the quit.
@@ -40,6 +43,8 @@ public:
     void overrideStorageMode(StorageMode mode) { modeOverride_ = mode; }
 
     void applicationDidFinishLaunching();
+    // The login item follows the settings; the very first run turns launch-at-login on once.
+    void applyLaunchAtLogin();
     QCoro::Task<> activateStorageMode(StorageMode mode);
     // The settings window's save.
     void settingsSaved(const AppSettings& newSettings);
@@ -57,11 +62,19 @@ public:
     // the next start).
     QCoro::Task<> terminateNow();
 
+    // What the diagnostics report is made from: the settings, every drive's state, the stored
+    // token (read on a worker), the login item and the engine.
+    QCoro::Task<Diagnostics::Sources> diagnosticsSources();
+    // The file-manager extension's last known state (enabled, disabled, notInstalled).
+    QString fileManagerExtensionState() const { return fileManagerExtensionState_; }
+    void setFileManagerExtensionState(const QString& state) { fileManagerExtensionState_ = state; }
+
     MountManager& mountManager() { return *mountManager_; }
     APIClient& apiClient() { return *apiClient_; }
     FileProviderManager& fileProvider() { return *fileProvider_; }
     SyncStatusReader& syncStatus() { return *syncStatus_; }
     StorageActivation& activation() { return *activation_; }
+    BulkImporter& importer() { return *importer_; }
     SyncListener& syncListener();
 
 signals:
@@ -80,7 +93,9 @@ private:
     std::unique_ptr<APIClient> apiClient_;
     std::unique_ptr<FileProviderManager> fileProvider_;
     std::unique_ptr<SyncStatusReader> syncStatus_;
+    std::unique_ptr<BulkImporter> importer_;
     std::unique_ptr<SyncListener> syncListener_;
     std::unique_ptr<StorageActivation> activation_;
     std::optional<StorageMode> modeOverride_;
+    QString fileManagerExtensionState_ = QStringLiteral("enabled");
 };

@@ -11,7 +11,9 @@ void registerCore(InstanceChannel& channel, AppDelegate& delegate) {
     channel.handle("ping", Answer([](const QJsonObject&) { return QJsonObject{{"ok", true}}; }));
     channel.handle("status", Answer([&delegate](const QJsonObject&) {
                        return StatusSnapshot::build({delegate.apiClient(), delegate.mountManager(),
-                                                     delegate.syncStatus(), delegate.activation()});
+                                                     delegate.syncStatus(), delegate.activation(),
+                                                     &delegate.importer(),
+                                                     delegate.settings().launchAtLogin});
                    }));
     channel.handle("didLogin", Answer([&delegate](const QJsonObject&) {
                        delegate.didLoginElsewhere();

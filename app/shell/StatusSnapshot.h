@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QJsonObject>
+#include <optional>
 
 class APIClient;
+class BulkImporter;
 class MountManager;
 class StorageActivation;
 class SyncStatusReader;
@@ -16,6 +18,9 @@ struct Sources {
     const MountManager& mounts;
     const SyncStatusReader& activity;
     const StorageActivation& activation;
+    // Optional parts: the folder import and the login item (with the setting's value).
+    const BulkImporter* importer = nullptr;
+    std::optional<bool> launchAtLogin = std::nullopt;
 };
 
 QJsonObject build(const Sources& sources);
