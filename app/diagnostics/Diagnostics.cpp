@@ -78,6 +78,9 @@ QString filespacesBlock(const Sources& s) {
 }
 
 QString engineMounts(const QString& mountOutput) {
+    // A tool that did not run says so instead of leaving the section blank.
+    if (mountOutput.startsWith(QLatin1String("failed to run ")))
+        return mountOutput;
     QStringList kept;
     for (const QString& line : mountOutput.split(u'\n'))
         if (line.contains(QLatin1String("JuiceFS")) || line.contains(QLatin1String("fuse")))
