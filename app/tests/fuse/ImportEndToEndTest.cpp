@@ -107,8 +107,9 @@ TEST_F(ImportEndToEnd, ImportsTwoThousandOddFilesIntoTeamAndNothingNewTheSecondT
     ASSERT_TRUE(credentials.open(QIODevice::ReadOnly));
     const QString stored = QString::fromUtf8(credentials.readAll());
     for (const QString& value : stored.split('"')) {
-        if (value.size() >= 16 && !value.startsWith("com.30814qv"))
+        if (value.size() >= 16 && !value.startsWith("com.30814qv")) {
             EXPECT_FALSE(text.contains(value)) << "a stored secret is in the report";
+        }
     }
 }
 

@@ -284,8 +284,9 @@ TEST_F(BulkImporterTest, AMetricsEndpointThatMisbehavesCostsOnlyItsSamples) {
         EXPECT_GE(metrics.requests(), 2) << int(mode);
         const ImportProgress untouched{.eta = std::nullopt, .scanning = true};
         for (const ImportState& s : seen) {
-            if (s.isRunning())
+            if (s.isRunning()) {
                 EXPECT_EQ(s.progress(), untouched) << "a bad sample changed the progress";
+            }
         }
         ASSERT_EQ(importer.state().kind(), ImportState::Kind::finished)
             << importer.state().message().toStdString();
