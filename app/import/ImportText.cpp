@@ -1,10 +1,25 @@
 #include "app/import/ImportText.h"
 
-#include <QLocale>
 #include <QStringList>
+#include <algorithm>
 #include <cmath>
 
 namespace ImportText {
+
+namespace {
+
+// Figures from outside (a reply, a counter) may be anything; past these they are not worth
+// printing exactly, and they must not overflow an integer on the way.
+constexpr double kLongestSeconds = 1e12;
+constexpr double kLargestBytes = 9.0e18;
+
+qint64 wholeBytes(double value) {
+    if (!std::isfinite(value) || value <= 0)
+        return 0;
+    return value >= kLargestBytes ? qint64(kLargestBytes) : qint64(value);
+}
+
+} // namespace
 
 QString formatBytes(qint64 bytes) {
     const double n = double(std::max<qint64>(bytes, 0));
@@ -18,6 +33,7 @@ QString formatBytes(qint64 bytes) {
 QString formatDuration(double seconds) {
     if (!std::isfinite(seconds) || seconds < 0)
         seconds = 0;
+    seconds = std::min(seconds, kLongestSeconds);
     if (seconds < 60)
         return QStringLiteral("%1 sec").arg(std::max<long long>(std::llround(seconds), 1));
     if (seconds < 3600)
@@ -36,8 +52,8 @@ QString importLine(const ImportProgress& p) {
                           .arg(p.scanning ? QStringLiteral("+ files") : QStringLiteral(" files"))};
     if (p.copiedBytes >= 1)
         parts << formatBytes(p.copiedBytes);
-    if (p.rate > 0)
-        parts << formatBytes(qint64(p.rate)) + QStringLiteral("/s");
+    if (wholeBytes(p.rate) > 0)
+        parts << formatBytes(wholeBytes(p.rate)) + QStringLiteral("/s");
     if (p.eta)
         parts << QStringLiteral("about %1 left").arg(formatDuration(*p.eta));
     if (p.failed >= 1)

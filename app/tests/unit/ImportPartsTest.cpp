@@ -4,10 +4,14 @@
 #include "app/import/SyncInvocation.h"
 #include "app/import/SyncLog.h"
 #include "app/import/SyncMetrics.h"
+#include "app/shell/StatusSnapshot.h"
 #include "tests/support/TestHome.h"
 
 #include <QFile>
+#include <QJsonObject>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace {
 
@@ -175,6 +179,35 @@ TEST(ImportTextTest, FormatsSizesDurationsAndTheImportLine) {
               "Import failed: juicefs sync exited 1. x");
     EXPECT_EQ(ImportText::describe(ImportState::cancelled()), "Import cancelled");
     EXPECT_EQ(ImportText::title(ImportState::idle()), "");
+}
+
+TEST(ImportTextTest, SurvivesFiguresNoCounterShouldHave) {
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const double v : {std::nan(""), inf, -inf, 1e300, -1e300, 9.3e18}) {
+        const ImportProgress p{.scanned = 1,
+                               .handled = 0,
+                               .copied = 0,
+                               .failed = 0,
+                               .copiedBytes = 0,
+                               .rate = v,
+                               .eta = v,
+                               .scanning = false};
+        EXPECT_TRUE(ImportText::importLine(p).startsWith("0 of 1 files"));
+        EXPECT_FALSE(ImportText::formatDuration(v).isEmpty());
+        EXPECT_TRUE(ImportText::describe(ImportState::finished(1, 0, 1, v)).startsWith("Import"));
+    }
+    EXPECT_EQ(ImportText::formatDuration(1e300), "277777777 hr 46 min");
+    // What an instance answers is rendered whatever it holds.
+    const QJsonObject snapshot{{"signedIn", true},
+                               {"import", QJsonObject{{"state", "running"},
+                                                      {"source", "/s"},
+                                                      {"filespace", "Team"},
+                                                      {"progress", QJsonObject{{"scanned", 1e300},
+                                                                               {"handled", -5},
+                                                                               {"rate", 1e308},
+                                                                               {"eta", -1e308}}}}}};
+    EXPECT_TRUE(
+        StatusSnapshot::renderText(snapshot).contains("Import of /s into Team: Importing: "));
 }
 
 TEST(ImportStateTest, TravelsAsJsonAndBack) {
