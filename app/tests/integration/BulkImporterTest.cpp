@@ -1,5 +1,8 @@
 #include "app/import/BulkImporter.h"
+#include "app/import/ImportAction.h"
+#include "app/mount/MountManager.h"
 #include "app/tests/support/HomeLeftovers.h"
+#include "platform/UserDefaults.h"
 #include "tests/support/FileTree.h"
 #include "tests/support/TestHome.h"
 #include "tests/support/WaitUntil.h"
@@ -293,4 +296,51 @@ TEST_F(BulkImporterTest, AMetricsEndpointThatMisbehavesCostsOnlyItsSamples) {
         EXPECT_EQ(importer.state().copied(), 2) << "the final counts come from the engine's log";
         EXPECT_GE(importer.state().bytes(), 4 << 20);
     }
+}
+
+TEST_F(BulkImporterTest, TheImportCommandNeedsAFilespaceAndAnEngine) {
+    UserDefaults defaults;
+    MountOptions noEngine;
+    noEngine.systemEngineLocations = {};
+    MountManager bare(defaults, network, nullptr, EngineSource::pinned(), noEngine);
+    BulkImporter importer(network, fastPolls());
+    const QString source = sourceWithFiles("Photos", 2);
+    auto refusal = ImportAction::start(importer, bare, source, std::nullopt);
+    ASSERT_TRUE(refusal);
+    EXPECT_EQ(refusal->title, "No drive available");
+    EXPECT_EQ(refusal->text, "Wait for Kelvane to finish mounting, then try again.");
+    bare.setFilespaces({team});
+    refusal = ImportAction::start(importer, bare, source, std::nullopt);
+    ASSERT_TRUE(refusal);
+    EXPECT_EQ(refusal->title, "Drive engine missing");
+    EXPECT_EQ(refusal->text, "Kelvane couldn't find its juicefs binary. Reinstall the app.");
+    EXPECT_EQ(importer.state(), ImportState::idle());
+
+    MountOptions devEngine;
+    devEngine.systemEngineLocations = {QStringLiteral(KELVANE_DEVENGINE_PATH)};
+    MountManager mounts(defaults, network, nullptr, EngineSource::pinned(), devEngine);
+    Filespace other = team;
+    other.id = "fs-other";
+    other.name = "Other";
+    other.mountName = "Other";
+    other.volumeName = "other";
+    mounts.setFilespaces({team, other});
+    refusal = ImportAction::start(importer, mounts, source, QString("Nope"));
+    ASSERT_TRUE(refusal);
+    EXPECT_EQ(refusal->text, "There is no filespace named \"Nope\". Filespaces: Team, Other.");
+
+    SlowEngine slow("1");
+    FileTree::writeBytes((source + "/big.bin").toStdString(), std::string(2 << 20, 'x'));
+    EXPECT_FALSE(ImportAction::start(importer, mounts, source, QString("Team")));
+    EXPECT_EQ(importer.filespaceName(), "Team");
+    refusal = ImportAction::start(importer, mounts, source, std::nullopt);
+    ASSERT_TRUE(refusal);
+    EXPECT_EQ(refusal->title, ImportAction::kBusyTitle);
+    EXPECT_EQ(refusal->text, source + " is being copied into Team; wait for it to finish or "
+                                      "cancel it first.");
+    const QJsonObject snapshot = ImportAction::snapshot(importer);
+    EXPECT_EQ(snapshot.value("state").toString(), "running");
+    EXPECT_EQ(snapshot.value("source").toString(), source);
+    EXPECT_EQ(snapshot.value("id").toString(), QString::number(importer.importId()));
+    importer.cancel();
 }
