@@ -17,7 +17,7 @@ namespace {
 
 std::optional<QString> lastError_;
 
-// Characters that make the desktop-entry spec require quoting in Exec.
+// Characters that desktop entries require an Exec argument to quote.
 const QString kReserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
 
 QHash<QString, QString> readEntry() {
