@@ -133,4 +133,12 @@ QString gsettingsTool() {
     return QStringLiteral("/usr/bin/gsettings");
 }
 
+QString importLogFile(const QString& id) {
+    return QDir::tempPath() + "/kelvane-import-" + id + ".log";
+}
+
+QString systemJuicefsLogFile() {
+    return QStringLiteral("/var/log/juicefs.log");
+}
+
 } // namespace Paths

@@ -19,6 +19,10 @@ QString cloudStorageRoot();
 QString autostartEntry();
 QString runtimeDir();
 QString desktopDir();
+// The log of one folder import in the system's temporary folder, named by the import's id.
+QString importLogFile(const QString& id);
+// The engine log a system-wide JuiceFS writes, tried after the user's own.
+QString systemJuicefsLogFile();
 // The engine the application installs for itself and the marker of the installed release.
 QString engineBinary();
 QString engineMarker();

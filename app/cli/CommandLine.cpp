@@ -3,6 +3,8 @@
 
 #include "app/cli/CliServices.h"
 #include "app/cli/LinkCommand.h"
+#include "app/cli/DiagnosticsCommand.h"
+#include "app/cli/ImportCommand.h"
 #include "app/cli/SignInCommand.h"
 #include "app/cli/StatusCommand.h"
 #include "app/shell/HeadlessApp.h"
@@ -28,6 +30,8 @@ const char* const kUsage =
     "  sign-out\n"
     "  status [--json]\n"
     "  link PATH…                            print the web link of each item inside a drive\n"
+    "  import FOLDER [--filespace NAME]     copy a folder into a filespace (Ctrl-C cancels)\n"
+    "  diagnostics                          save a report for support on the Desktop\n"
     "  --headless                            run without a desktop: "
     "mount the drives and stay running\n";
 
@@ -65,6 +69,20 @@ QByteArrayList toBytes(const QStringList& texts) {
     return bytes;
 }
 
+int import(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.addOption({"filespace", "Filespace to import into (default: the first).", "name"});
+    parser.addPositionalArgument("folder", "Folder to copy.");
+    if (!parser.parse(arguments) || parser.positionalArguments().size() != 1) {
+        print(stderr, QStringLiteral("Usage: kelvane import FOLDER [--filespace NAME]"));
+        return 2;
+    }
+    std::optional<QString> filespace;
+    if (parser.isSet("filespace"))
+        filespace = parser.value("filespace");
+    return WaitForTask::run(ImportCommand::run(parser.positionalArguments().first(), filespace));
+}
+
 } // namespace
 
 int run(const QStringList& arguments, const QByteArrayList& rawArguments) {
@@ -84,6 +102,12 @@ int run(const QStringList& arguments, const QByteArrayList& rawArguments) {
     if (command == QLatin1String("link"))
         return LinkCommand::run(rawArguments.size() == arguments.size() ? rawArguments.mid(2)
                                                                         : toBytes(rest.mid(1)));
+    if (command == QLatin1String("import"))
+        return import(rest);
+    if (command == QLatin1String("diagnostics")) {
+        CliServices services;
+        return WaitForTask::run(DiagnosticsCommand(services).run());
+    }
     if (command == QLatin1String("--headless"))
         return HeadlessApp::run({rest.contains(QStringLiteral("--file-provider"))});
     if (command == QLatin1String("--help") || command == QLatin1String("-h")) {

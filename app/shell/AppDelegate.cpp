@@ -6,10 +6,26 @@
 #include "app/api/APIClient.h"
 #include "app/fileprovider-domain/FileProviderManager.h"
 #include "app/finder/FinderExtension.h"
+#include "app/import/BulkImporter.h"
 #include "app/mount/MountManager.h"
+#include "app/mount/TimeLimit.h"
 #include "app/settings/SharedConfig.h"
 #include "app/shell/AppUI.h"
 #include "app/shell/SettingsReaction.h"
+#include "platform/LaunchAtLogin.h"
+
+#include <QCoroFuture>
+#include <QtConcurrent>
+
+namespace {
+
+constexpr std::chrono::seconds kKeychainLimit{10};
+
+QCoro::Task<std::optional<QString>> awaitToken(QFuture<std::optional<QString>> read) {
+    co_return co_await read;
+}
+
+} // namespace
 
 #include <QCoroFuture>
 #include <QPointer>
@@ -25,6 +41,7 @@ AppDelegate::AppDelegate(AppServices services, AppUI& ui, QObject* parent)
     fileProvider_ = std::make_unique<FileProviderManager>(services_.domains, services_.viewer);
     syncStatus_ = std::make_unique<SyncStatusReader>();
     finderExtension_ = std::make_shared<const FinderExtension>(services_.finder);
+    importer_ = std::make_unique<BulkImporter>(services_.network);
     activation_ = std::make_unique<StorageActivation>(
         StorageActivation::Components{*apiClient_, *mountManager_, *fileProvider_, *syncStatus_,
                                       services_.defaults,
@@ -72,9 +89,10 @@ void AppDelegate::applicationDidFinishLaunching() {
     ui_.setupPopover();
     ui_.observeSystemTheme();
     publishAtLaunch();
+    applyLaunchAtLogin();
     // Drives an earlier run left mounted are reported until a filespace adopts them.
     mountManager_->findLeftoverMounts(settings().mountPoint);
-    // The login item and the update timer join the launch here.
+    // The update timer joins the launch here.
     registerFinderExtension();
     if (apiClient_->isLoggedIn())
         activation_->restore(storageMode());
@@ -117,6 +135,41 @@ void AppDelegate::publishFinderExtensionState(FinderExtensionState state) {
         emit finderExtensionStateChanged(state);
 }
 
+void AppDelegate::applyLaunchAtLogin() {
+    if (!services_.defaults.boolean(DefaultsKeys::kLoginItemMigrated)) {
+        services_.defaults.setValue(DefaultsKeys::kLoginItemMigrated, true);
+        AppSettings current = settings();
+        if (!current.launchAtLogin) {
+            current.launchAtLogin = true;
+            current.save(services_.defaults);
+        }
+    }
+    LaunchAtLogin::reconcile(settings().launchAtLogin);
+}
+
+QCoro::Task<Diagnostics::Sources> AppDelegate::diagnosticsSources() {
+    Diagnostics::Sources sources;
+    sources.settings = settings();
+    sources.filespaces = mountManager_->filespaces();
+    sources.mountStates = mountManager_->mountStates();
+    sources.loginItemStatus = int(LaunchAtLogin::status());
+    sources.fileManagerExtension = FinderExtensionStates::name(finderExtensionState_);
+    sources.fuseInstalled = mountManager_->isFUSEAvailable();
+    sources.juicefs = mountManager_->juicefsBinary();
+    sources.version = QStringLiteral(KELVANE_VERSION);
+    sources.build = QStringLiteral(KELVANE_BUILD);
+    // A keyring may block; a report without the token check beats a frozen application.
+    Keychain& keychain = services_.keychain;
+    QFuture<std::optional<QString>> read =
+        QtConcurrent::run([&keychain] { return keychain.get(Keychain::kTokenKey); });
+    try {
+        sources.storedToken = co_await TimeLimit::run(awaitToken(read), kKeychainLimit);
+    } catch (const TransportError&) {
+        sources.storedToken.reset();
+    }
+    co_return sources;
+}
+
 void AppDelegate::endRejectedSession() {
     apiClient_->logout();
     activation_->stopRetrying();
@@ -152,7 +205,8 @@ void AppDelegate::settingsSaved(const AppSettings& newSettings) {
     const AppSettings old = settings();
     newSettings.save(services_.defaults);
     ui_.applyAppearance(newSettings.appearance);
-    // The login item and the update timer follow the new settings here.
+    LaunchAtLogin::reconcile(newSettings.launchAtLogin);
+    // The update timer follows the new settings here.
     SharedConfig::publish(newSettings.apiURL.isEmpty() ? std::nullopt
                                                        : std::optional(newSettings.apiURL),
                           std::nullopt, newSettings.mountPoint, std::nullopt);
@@ -170,6 +224,8 @@ void AppDelegate::settingsSaved(const AppSettings& newSettings) {
 }
 
 QCoro::Task<> AppDelegate::applicationWillTerminate() {
+    // An engine copying on after the application is gone would be out of anyone's sight.
+    importer_->cancel();
     activation_->shutDown();
     // Drives are unmounted in either mode: a file-provider run has none, an earlier run may.
     co_await activation_->unmountAll();

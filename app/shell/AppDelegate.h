@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/finder/FinderExtensionState.h"
+#include "app/diagnostics/Diagnostics.h"
 #include "app/settings/AppSettings.h"
 #include "app/shell/AppServices.h"
 
@@ -12,6 +13,7 @@
 class APIClient;
 class FinderExtension;
 class AppUI;
+class BulkImporter;
 class FileProviderManager;
 class MountManager;
 class StorageActivation;
@@ -26,6 +28,7 @@ class SyncStatusReader;
 //  - SyncListener: the server's change events (file-provider mode; created on first use).
 //  - FinderExtension: the file-manager menu's registration; its state is published in
 //    finderExtensionState for the views.
+//  - BulkImporter: copying a folder into a filespace with the engine's sync.
 //  - StorageActivation: making the filespaces available, one operation at a time, retried
 //    while the network is away; triggered by the launch's restore, sign-ins, settings saves
 //    and the quit.
@@ -44,6 +47,8 @@ public:
     void overrideStorageMode(StorageMode mode) { modeOverride_ = mode; }
 
     void applicationDidFinishLaunching();
+    // The login item follows the settings; the very first run turns launch-at-login on once.
+    void applyLaunchAtLogin();
     QCoro::Task<> activateStorageMode(StorageMode mode);
     // The settings window's save.
     void settingsSaved(const AppSettings& newSettings);
@@ -61,11 +66,16 @@ public:
     // the next start).
     QCoro::Task<> terminateNow();
 
+    // What the diagnostics report is made from: the settings, every drive's state, the stored
+    // token (read on a worker), the login item and the engine.
+    QCoro::Task<Diagnostics::Sources> diagnosticsSources();
+
     MountManager& mountManager() { return *mountManager_; }
     APIClient& apiClient() { return *apiClient_; }
     FileProviderManager& fileProvider() { return *fileProvider_; }
     SyncStatusReader& syncStatus() { return *syncStatus_; }
     StorageActivation& activation() { return *activation_; }
+    BulkImporter& importer() { return *importer_; }
     SyncListener& syncListener();
     const FinderExtension& finderExtension() const { return *finderExtension_; }
 
@@ -93,6 +103,7 @@ private:
     std::unique_ptr<APIClient> apiClient_;
     std::unique_ptr<FileProviderManager> fileProvider_;
     std::unique_ptr<SyncStatusReader> syncStatus_;
+    std::unique_ptr<BulkImporter> importer_;
     std::unique_ptr<SyncListener> syncListener_;
     std::unique_ptr<StorageActivation> activation_;
     std::shared_ptr<const FinderExtension> finderExtension_;

@@ -5,6 +5,8 @@
 #include "app/shell/ActivityLog.h"
 #include "app/shell/AppDelegate.h"
 #include "app/shell/AppUI.h"
+#include "app/shell/DiagnosticsCommands.h"
+#include "app/shell/ImportCommands.h"
 #include "app/shell/InstanceChannel.h"
 #include "app/shell/InstanceCommands.h"
 #include "app/shell/QuitSequence.h"
@@ -37,6 +39,8 @@ int run(Options options) {
         return 1;
     }
     InstanceCommands::registerCore(channel, delegate);
+    ImportCommands::registerImport(channel, delegate);
+    DiagnosticsCommands::registerDiagnostics(channel, delegate);
     ActivityLog log(delegate.mountManager(), delegate.syncStatus());
     QObject::connect(&delegate.mountManager(), &MountManager::driveStayedMounted, &delegate,
                      [](const QString&, const QString& mountPoint, const QString& reason) {

@@ -3,7 +3,11 @@
 #include "app/activation/StorageActivation.h"
 #include "app/activity/SyncStatusReader.h"
 #include "app/api/APIClient.h"
+#include "app/import/BulkImporter.h"
+#include "app/import/ImportAction.h"
+#include "app/import/ImportText.h"
 #include "app/mount/MountManager.h"
+#include "platform/LaunchAtLogin.h"
 
 #include <QJsonArray>
 #include <QLocale>
@@ -107,6 +111,32 @@ QString finderMenuText(const QString& name) {
     return name;
 }
 
+void renderImport(QTextStream& out, const QJsonObject& snapshot) {
+    const QJsonObject o = snapshot.value("import").toObject();
+    const ImportState state = importStateFromJson(o);
+    if (state.kind() == ImportState::Kind::idle)
+        return;
+    out << "Import of " << o.value("source").toString() << " into "
+        << o.value("filespace").toString() << ": " << ImportText::describe(state) << "\n";
+}
+
+void renderLoginItem(QTextStream& out, const QJsonObject& snapshot) {
+    const QJsonObject o = snapshot.value("loginItem").toObject();
+    if (o.isEmpty())
+        return;
+    out << "Launch at login: " << (o.value("setting").toBool() ? "on" : "off");
+    if (o.value("setting").toBool() && o.contains("problem"))
+        out << " (" << o.value("problem").toString() << ")";
+    out << "\n";
+}
+
+QJsonObject loginItemOf(bool setting) {
+    QJsonObject o{{"setting", setting}, {"status", int(LaunchAtLogin::status())}};
+    if (const QString problem = LaunchAtLogin::problemText(); !problem.isEmpty())
+        o.insert("problem", problem);
+    return o;
+}
+
 } // namespace
 
 QJsonObject build(const Sources& sources) {
@@ -137,6 +167,10 @@ QJsonObject build(const Sources& sources) {
         snapshot.insert("finderExtension", FinderExtensionStates::name(*sources.finderExtension));
     if (!mounts.leftoverMounts().isEmpty())
         snapshot.insert("leftoverMounts", QJsonArray::fromStringList(mounts.leftoverMounts()));
+    if (sources.importer)
+        snapshot.insert("import", ImportAction::snapshot(*sources.importer));
+    if (sources.launchAtLogin)
+        snapshot.insert("loginItem", loginItemOf(*sources.launchAtLogin));
     return snapshot;
 }
 
@@ -154,6 +188,8 @@ QString renderText(const QJsonObject& snapshot) {
     if (snapshot.contains("finderExtension"))
         out << "File manager menu: " << finderMenuText(snapshot.value("finderExtension").toString())
             << "\n";
+    renderImport(out, snapshot);
+    renderLoginItem(out, snapshot);
     return text;
 }
 

@@ -6,6 +6,7 @@
 #include <optional>
 
 class APIClient;
+class BulkImporter;
 class MountManager;
 class StorageActivation;
 class SyncStatusReader;
@@ -20,6 +21,9 @@ struct Sources {
     const SyncStatusReader& activity;
     const StorageActivation& activation;
     std::optional<FinderExtensionState> finderExtension = std::nullopt;
+    // Optional parts: the folder import and the login item (with the setting's value).
+    const BulkImporter* importer = nullptr;
+    std::optional<bool> launchAtLogin = std::nullopt;
 };
 
 QJsonObject build(const Sources& sources);

@@ -19,6 +19,12 @@ constexpr std::size_t kCopyChunk = 256 * 1024;
 
 using FileIo::Descriptor;
 
+std::string withoutTrailingSlash(std::string path) {
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
 bool newer(const timespec& a, const timespec& b) {
     return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
 }
@@ -27,7 +33,8 @@ bool newer(const timespec& a, const timespec& b) {
 
 TreeSync::TreeSync(std::string source, std::string destination, Options options,
                    SyncCounters& counters)
-    : source_(std::move(source)), destination_(std::move(destination)), options_(options),
+    : source_(withoutTrailingSlash(std::move(source))),
+      destination_(withoutTrailingSlash(std::move(destination))), options_(options),
       counters_(counters), limiter_(options.bytesPerSecond) {}
 
 bool TreeSync::run() {
@@ -56,16 +63,29 @@ void TreeSync::push(std::string relative) {
 }
 
 void TreeSync::scan() {
+    scanFolder("");
+}
+
+// Depth first, one folder at a time, so a folder that cannot be listed costs only itself.
+void TreeSync::scanFolder(const std::string& relative) {
+    const std::string folder = relative.empty() ? source_ : source_ + "/" + relative;
     std::error_code error;
-    for (fs::recursive_directory_iterator it(source_, error), end; !error && it != end;
-         it.increment(error)) {
-        const bool folder = it->is_directory(error);
-        if (folder && !options_.dirs)
-            continue;
-        push(fs::relative(it->path(), source_).string() + (folder ? "/" : ""));
+    fs::directory_iterator it(folder, error);
+    for (const fs::directory_iterator end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        const std::string child = relative.empty() ? name : relative + "/" + name;
+        std::error_code kind;
+        // Links to folders are not followed, as the real client does without --links.
+        if (it->is_directory(kind) && !it->is_symlink(kind)) {
+            if (options_.dirs)
+                push(child + "/");
+            scanFolder(child);
+        } else {
+            push(child);
+        }
     }
     if (error) {
-        logError("listing " + source_ + " failed: " + error.message());
+        logError("listing " + folder + " failed: " + error.message());
         ++counters_.failed;
     }
 }
@@ -128,9 +148,11 @@ bool TreeSync::copy(const std::string& from, const std::string& to, const struct
     const fs::path target(to);
     std::error_code error;
     fs::create_directories(target.parent_path(), error);
-    const std::string temporary = (target.parent_path() / ("." + target.filename().string() +
-                                                           ".tmp" + std::to_string(::gettid())))
-                                      .string();
+    // A short name of its own: the target's name may already be as long as a name can be.
+    const std::string temporary =
+        (target.parent_path() /
+         (".sync-" + std::to_string(::gettid()) + "-" + std::to_string(++temporaries_) + ".tmp"))
+            .string();
     Descriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
     Descriptor out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (in.fd < 0 || out.fd < 0)

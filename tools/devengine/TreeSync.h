@@ -3,6 +3,7 @@
 #include "tools/devengine/RateLimiter.h"
 #include "tools/devengine/SyncCounters.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -10,7 +11,9 @@
 #include <sys/stat.h>
 
 // Copies a folder tree into another: one thread lists the source while workers copy, each
-// file through a temporary name so a reader never sees half a file.
+// file through a temporary name so a reader never sees half a file. Names are bytes: spaces,
+// line feeds, a leading "-" or invalid UTF-8 pass through unchanged. A folder that cannot be
+// listed or a file that cannot be read counts as failed and the rest goes on.
 class TreeSync {
 public:
     struct Options {
@@ -29,6 +32,7 @@ public:
 
 private:
     void scan();
+    void scanFolder(const std::string& relative);
     void work();
     void handle(const std::string& relative);
     bool needsCopy(const struct stat& src, const std::string& target) const;
@@ -45,4 +49,5 @@ private:
     std::condition_variable changed_;
     std::deque<std::string> queue_;
     bool scanned_ = false;
+    std::atomic<std::uint64_t> temporaries_{0};
 };

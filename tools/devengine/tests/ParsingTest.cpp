@@ -5,7 +5,6 @@
 #include "tools/devengine/MountCommand.h"
 #include "tools/devengine/MountTable.h"
 #include "tools/devengine/SyncCommand.h"
-#include "tools/devengine/SyncEndpoint.h"
 #include "tools/devengine/UmountCommand.h"
 #include "tools/devengine/Units.h"
 
@@ -310,16 +309,4 @@ TEST(MountTableTest, DecodesEscapedMountPointsAndFindsTheType) {
     EXPECT_EQ(entries[1].mountPoint, "/media/My Team");
     EXPECT_EQ(entries[1].fsType, "fuse.juicefs");
     EXPECT_EQ(entries[1].source, "JuiceFS:team");
-}
-
-TEST(SyncEndpointTest, ResolvesVolumesThroughTheirEnvironmentVariable) {
-    std::string problem;
-    qputenv("DevengineTestVolume", "file:///srv/filespaces/team");
-    EXPECT_EQ(SyncEndpoint::resolve("jfs://DevengineTestVolume/Photos/", problem),
-              "/srv/filespaces/team/Photos/");
-    qunsetenv("DevengineTestVolume");
-    EXPECT_FALSE(SyncEndpoint::resolve("jfs://DevengineTestVolume/Photos/", problem));
-    EXPECT_NE(problem.find("DevengineTestVolume"), std::string::npos);
-    EXPECT_EQ(SyncEndpoint::resolve("file:///data/in/", problem), "/data/in/");
-    EXPECT_FALSE(SyncEndpoint::resolve("s3://bucket/x", problem));
 }
