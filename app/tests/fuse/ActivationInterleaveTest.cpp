@@ -70,8 +70,11 @@ TEST_F(ActivationInterleaveTest, ASaveWithANewMountPointDuringTheLoopMovesEveryD
     ASSERT_TRUE(inTheMiddleOfTheLoop([&] { moveTheDrives(); }));
     ASSERT_TRUE(waitUntil(
         [&] {
-            return HomeLeftovers::drives(home.path()) ==
-                   QStringList{home.file("Elsewhere/Team"), home.file("Elsewhere/Marketing")};
+            // The two drives attach in either order.
+            QStringList drives = HomeLeftovers::drives(home.path());
+            drives.sort();
+            return drives ==
+                   QStringList{home.file("Elsewhere/Marketing"), home.file("Elsewhere/Team")};
         },
         60s))
         << HomeLeftovers::drives(home.path()).join(", ").toStdString();
