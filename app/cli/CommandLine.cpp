@@ -5,6 +5,7 @@
 #include "app/cli/LinkCommand.h"
 #include "app/cli/SignInCommand.h"
 #include "app/cli/StatusCommand.h"
+#include "app/cli/UpdateCommand.h"
 #include "app/shell/HeadlessApp.h"
 
 #include <QCommandLineParser>
@@ -28,8 +29,10 @@ const char* const kUsage =
     "  sign-out\n"
     "  status [--json]\n"
     "  link PATH…                            print the web link of each item inside a drive\n"
+    "  update [--check] [--install]         check for a newer build; --install installs it\n"
     "  --headless                            run without a desktop: "
-    "mount the drives and stay running\n";
+    "mount the drives and stay running\n"
+    "      [--ca-certificates FILE]          also trust the certificate authorities in FILE\n";
 
 int signIn(const QStringList& arguments) {
     QCommandLineParser parser;
@@ -65,6 +68,23 @@ QByteArrayList toBytes(const QStringList& texts) {
     return bytes;
 }
 
+int headless(const QStringList& arguments) {
+    HeadlessApp::Options options;
+    options.arguments = QStringList{QStringLiteral("--headless")} + arguments.mid(1);
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == QLatin1String("--file-provider")) {
+            options.fileProvider = true;
+        } else if (arguments[i] == QLatin1String("--ca-certificates") && i + 1 < arguments.size()) {
+            options.caCertificates = arguments[++i];
+        } else {
+            print(stderr,
+                  QStringLiteral("kelvane --headless: unknown argument \"%1\"").arg(arguments[i]));
+            return 2;
+        }
+    }
+    return HeadlessApp::run(options);
+}
+
 } // namespace
 
 int run(const QStringList& arguments, const QByteArrayList& rawArguments) {
@@ -85,7 +105,9 @@ int run(const QStringList& arguments, const QByteArrayList& rawArguments) {
         return LinkCommand::run(rawArguments.size() == arguments.size() ? rawArguments.mid(2)
                                                                         : toBytes(rest.mid(1)));
     if (command == QLatin1String("--headless"))
-        return HeadlessApp::run({rest.contains(QStringLiteral("--file-provider"))});
+        return headless(rest);
+    if (command == QLatin1String("update"))
+        return UpdateCommand::run(rest);
     if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
         std::fputs(kUsage, stdout);
         return 0;

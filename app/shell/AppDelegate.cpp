@@ -10,6 +10,7 @@
 #include "app/settings/SharedConfig.h"
 #include "app/shell/AppUI.h"
 #include "app/shell/SettingsReaction.h"
+#include "app/update/Updater.h"
 
 #include <QCoroFuture>
 #include <QPointer>
@@ -24,6 +25,8 @@ AppDelegate::AppDelegate(AppServices services, AppUI& ui, QObject* parent)
                                        services_.engine, services_.mountOptions);
     fileProvider_ = std::make_unique<FileProviderManager>(services_.domains, services_.viewer);
     syncStatus_ = std::make_unique<SyncStatusReader>();
+    updater_ = std::make_unique<Updater>(
+        services_.defaults, services_.network, [this] { emit quitRequested(); }, services_.update);
     finderExtension_ = std::make_shared<const FinderExtension>(services_.finder);
     activation_ = std::make_unique<StorageActivation>(
         StorageActivation::Components{*apiClient_, *mountManager_, *fileProvider_, *syncStatus_,
@@ -60,8 +63,10 @@ SyncListener& AppDelegate::syncListener() {
 void AppDelegate::publishAtLaunch() {
     const auto apiURL = services_.defaults.string(DefaultsKeys::kApiURL);
     const bool hasAddress = apiURL && !apiURL->isEmpty();
-    if (hasAddress)
+    if (hasAddress) {
         apiClient_->setBaseURL(APIClient::parseServerURL(*apiURL));
+        updater_->setSiteURL(*apiURL);
+    }
     SharedConfig::publish(hasAddress ? apiURL : std::nullopt, apiClient_->token(),
                           settings().mountPoint, std::nullopt);
 }
@@ -74,8 +79,9 @@ void AppDelegate::applicationDidFinishLaunching() {
     publishAtLaunch();
     // Drives an earlier run left mounted are reported until a filespace adopts them.
     mountManager_->findLeftoverMounts(settings().mountPoint);
-    // The login item and the update timer join the launch here.
+    // The login item joins the launch here.
     registerFinderExtension();
+    updater_->setAutomatic(settings().automaticUpdates);
     if (apiClient_->isLoggedIn())
         activation_->restore(storageMode());
     syncStatus_->start();
@@ -152,7 +158,8 @@ void AppDelegate::settingsSaved(const AppSettings& newSettings) {
     const AppSettings old = settings();
     newSettings.save(services_.defaults);
     ui_.applyAppearance(newSettings.appearance);
-    // The login item and the update timer follow the new settings here.
+    // The login item follows the new settings here.
+    updater_->setAutomatic(newSettings.automaticUpdates);
     SharedConfig::publish(newSettings.apiURL.isEmpty() ? std::nullopt
                                                        : std::optional(newSettings.apiURL),
                           std::nullopt, newSettings.mountPoint, std::nullopt);
@@ -174,6 +181,14 @@ QCoro::Task<> AppDelegate::applicationWillTerminate() {
     // Drives are unmounted in either mode: a file-provider run has none, an earlier run may.
     co_await activation_->unmountAll();
     co_await mountManager_->unmountLeftovers();
+}
+
+QCoro::Task<> AppDelegate::checkForUpdates(bool manual) {
+    std::optional<QString> site = services_.defaults.string(DefaultsKeys::kApiURL);
+    if (const QString apiURL = settings().apiURL; !apiURL.isEmpty())
+        site = apiURL;
+    updater_->setSiteURL(site);
+    co_await updater_->check(manual);
 }
 
 QCoro::Task<> AppDelegate::terminateNow() {

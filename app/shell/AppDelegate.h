@@ -17,6 +17,7 @@ class MountManager;
 class StorageActivation;
 class SyncListener;
 class SyncStatusReader;
+class Updater;
 
 // Owns every long-lived component and wires them together; each component does its own work.
 //  - MountManager: the drives (mount, watch, bring back, unmount).
@@ -26,6 +27,7 @@ class SyncStatusReader;
 //  - SyncListener: the server's change events (file-provider mode; created on first use).
 //  - FinderExtension: the file-manager menu's registration; its state is published in
 //    finderExtensionState for the views.
+//  - Updater: update checks (automatic when the settings say so) and verified installs.
 //  - StorageActivation: making the filespaces available, one operation at a time, retried
 //    while the network is away; triggered by the launch's restore, sign-ins, settings saves
 //    and the quit.
@@ -60,12 +62,16 @@ public:
     // A second quit request: stop waiting for uploads (staged data stays on disk and uploads at
     // the next start).
     QCoro::Task<> terminateNow();
+    // A check asked for by the user (manual) or the timer, against the server in the settings
+    // or the one signed in to.
+    QCoro::Task<> checkForUpdates(bool manual);
 
     MountManager& mountManager() { return *mountManager_; }
     APIClient& apiClient() { return *apiClient_; }
     FileProviderManager& fileProvider() { return *fileProvider_; }
     SyncStatusReader& syncStatus() { return *syncStatus_; }
     StorageActivation& activation() { return *activation_; }
+    Updater& updater() { return *updater_; }
     SyncListener& syncListener();
     const FinderExtension& finderExtension() const { return *finderExtension_; }
 
@@ -80,6 +86,9 @@ signals:
     // One activation has run to its end, successful or not.
     void activationFinished(StorageMode mode);
     void finderExtensionStateChanged(FinderExtensionState state);
+    // Something inside the application (an update's install) asks for the normal quit, which
+    // unmounts the drives first.
+    void quitRequested();
 
 private:
     void publishAtLaunch();
@@ -93,6 +102,7 @@ private:
     std::unique_ptr<APIClient> apiClient_;
     std::unique_ptr<FileProviderManager> fileProvider_;
     std::unique_ptr<SyncStatusReader> syncStatus_;
+    std::unique_ptr<Updater> updater_;
     std::unique_ptr<SyncListener> syncListener_;
     std::unique_ptr<StorageActivation> activation_;
     std::shared_ptr<const FinderExtension> finderExtension_;

@@ -12,7 +12,8 @@ void registerCore(InstanceChannel& channel, AppDelegate& delegate) {
     channel.handle("status", Answer([&delegate](const QJsonObject&) {
                        return StatusSnapshot::build({delegate.apiClient(), delegate.mountManager(),
                                                      delegate.syncStatus(), delegate.activation(),
-                                                     delegate.finderExtensionState()});
+                                                     delegate.finderExtensionState(),
+                                                     &delegate.updater()});
                    }));
     channel.handle("didLogin", Answer([&delegate](const QJsonObject&) {
                        delegate.didLoginElsewhere();

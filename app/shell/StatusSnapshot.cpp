@@ -4,6 +4,7 @@
 #include "app/activity/SyncStatusReader.h"
 #include "app/api/APIClient.h"
 #include "app/mount/MountManager.h"
+#include "app/update/Updater.h"
 
 #include <QJsonArray>
 #include <QLocale>
@@ -137,6 +138,12 @@ QJsonObject build(const Sources& sources) {
         snapshot.insert("finderExtension", FinderExtensionStates::name(*sources.finderExtension));
     if (!mounts.leftoverMounts().isEmpty())
         snapshot.insert("leftoverMounts", QJsonArray::fromStringList(mounts.leftoverMounts()));
+    if (const Updater* updater = sources.updater) {
+        QJsonObject update = updater->state().toJson();
+        update.insert("currentVersion", updater->bundleVersion());
+        update.insert("currentBuild", updater->bundleBuild());
+        snapshot.insert("update", update);
+    }
     return snapshot;
 }
 
@@ -154,6 +161,14 @@ QString renderText(const QJsonObject& snapshot) {
     if (snapshot.contains("finderExtension"))
         out << "File manager menu: " << finderMenuText(snapshot.value("finderExtension").toString())
             << "\n";
+    if (snapshot.contains("update")) {
+        const QJsonObject u = snapshot.value("update").toObject();
+        out << "Updates: "
+            << UpdateReport::statusLine(UpdateState::fromJson(u),
+                                        u.value("currentVersion").toString(),
+                                        u.value("currentBuild").toString())
+            << "\n";
+    }
     return text;
 }
 

@@ -9,6 +9,7 @@ class APIClient;
 class MountManager;
 class StorageActivation;
 class SyncStatusReader;
+class Updater;
 
 // What a running instance tells `kelvane status`: the session, what the activation is doing,
 // every drive's state and the activity values, as JSON; and the text form of that JSON.
@@ -20,6 +21,7 @@ struct Sources {
     const SyncStatusReader& activity;
     const StorageActivation& activation;
     std::optional<FinderExtensionState> finderExtension = std::nullopt;
+    const Updater* updater = nullptr;
 };
 
 QJsonObject build(const Sources& sources);
