@@ -1,6 +1,7 @@
 #include "tests/support/TestCertificates.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <memory>
@@ -79,8 +80,12 @@ TestCertificates::TestCertificates() {
     if (!dir_.isValid())
         throw std::runtime_error("cannot make a folder for test certificates");
     const Key caKey = makeKey();
+    // A name of its own: authorities of earlier tests in the same process may still be trusted,
+    // and a certificate is matched to its issuer by name.
+    const QByteArray caName = "Kelvane Test Authority " + QByteArray::number(quintptr(this), 16) +
+                              "-" + QByteArray::number(QRandomGenerator::global()->generate());
     const Certificate ca =
-        makeCertificate(caKey.get(), "Kelvane Test Authority", nullptr, caKey.get(), 1, true);
+        makeCertificate(caKey.get(), caName.constData(), nullptr, caKey.get(), 1, true);
     const Key serverKey = makeKey();
     const Certificate server =
         makeCertificate(serverKey.get(), "127.0.0.1", ca.get(), caKey.get(), 2, false);

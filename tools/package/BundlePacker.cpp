@@ -34,7 +34,16 @@ bool isSafeNamePart(const QString& text) {
     return true;
 }
 
-bool packTree(const QString& bundle, const QString& archive, QString* error) {
+bool writeText(const QString& path, const QByteArray& text, QString* error) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+        return fail(error, path + ": " + file.errorString());
+    return true;
+}
+
+} // namespace
+
+bool BundlePacker::packFolder(const QString& bundle, const QString& archive, QString* error) {
     const auto nodes = FileTree::list(bundle, error);
     if (!nodes)
         return false;
@@ -61,15 +70,6 @@ bool packTree(const QString& bundle, const QString& archive, QString* error) {
         return fail(error, tar.errorString());
     return tar.finish(error);
 }
-
-bool writeText(const QString& path, const QByteArray& text, QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
-        return fail(error, path + ": " + file.errorString());
-    return true;
-}
-
-} // namespace
 
 QString BundlePacker::packageName(const QString& version, const QString& build) {
     return QStringLiteral("Kelvane-%1-%2-linux-amd64.tar.gz").arg(version, build);
@@ -136,14 +136,17 @@ std::optional<BundlePacker::Package> BundlePacker::pack(const Request& request, 
     const QString name = packageName(version.version, version.build);
     const Package package{request.outputFolder + '/' + name,
                           request.outputFolder + '/' + name + ".minisig"};
-    if (!packTree(staging, package.archive, error))
-        return std::nullopt;
     // No time stamp in the comment: the same package is signed with the same bytes.
     const QByteArray comment = "file:" + name.toUtf8() + "\tversion:" + version.version.toUtf8() +
                                "\tbuild:" + version.build.toUtf8();
-    const auto signature =
-        MinisignSignature::signFile(package.archive, request.notaryKey, comment, error);
-    if (!signature || !writeText(package.signature, signature->toText(), error))
+    if (!packFolder(staging, package.archive, error) ||
+        !notarize(package.archive, request.notaryKey, comment, error))
         return std::nullopt;
     return package;
+}
+
+bool BundlePacker::notarize(const QString& archive, const MinisignSecretKey& key,
+                            const QByteArray& trustedComment, QString* error) {
+    const auto signature = MinisignSignature::signFile(archive, key, trustedComment, error);
+    return signature && writeText(archive + ".minisig", signature->toText(), error);
 }

@@ -28,6 +28,12 @@ public:
     static QString packageName(const QString& version, const QString& build);
     // The package; nothing (and the reason) on any failure.
     static std::optional<Package> pack(const Request& request, QString* error);
+    // The steps of pack(), for callers that need them apart.
     // Copies a bundle folder, keeping modes and links.
     static bool copyTree(const QString& from, const QString& to, QString* error);
+    // Packs a bundle folder as it stands, every entry under "Kelvane/".
+    static bool packFolder(const QString& bundle, const QString& archive, QString* error);
+    // Writes archive + ".minisig", signed with the key.
+    static bool notarize(const QString& archive, const MinisignSecretKey& key,
+                         const QByteArray& trustedComment, QString* error);
 };

@@ -3,7 +3,9 @@
 #include "shared/package/MinisignKey.h"
 #include "shared/package/MinisignSignature.h"
 
+#include "tests/support/QtPrinters.h"
 #include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 using namespace PackageTestKit;

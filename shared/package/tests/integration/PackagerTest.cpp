@@ -5,7 +5,9 @@
 #include "shared/package/MinisignKey.h"
 #include "shared/package/TarScan.h"
 
+#include "tests/support/QtPrinters.h"
 #include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 

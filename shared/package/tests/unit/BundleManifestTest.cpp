@@ -4,7 +4,9 @@
 #include "shared/package/BundleSignature.h"
 #include "shared/package/MinisignKey.h"
 
+#include "tests/support/QtPrinters.h"
 #include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 

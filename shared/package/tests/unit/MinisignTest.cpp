@@ -2,8 +2,10 @@
 #include "shared/package/MinisignSignature.h"
 #include "shared/package/PackageCrypto.h"
 
+#include "tests/support/QtPrinters.h"
 #include <QList>
 #include <algorithm>
+
 #include <gtest/gtest.h>
 
 namespace {

@@ -2,7 +2,9 @@
 
 #include "shared/package/TarScan.h"
 
+#include "tests/support/QtPrinters.h"
 #include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 using namespace PackageTestKit;
