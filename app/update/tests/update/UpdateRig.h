@@ -1,6 +1,8 @@
 #pragma once
 
+#include "app/settings/AppSettings.h"
 #include "app/tests/support/HeadlessKelvane.h"
+#include "platform/UserDefaults.h"
 #include "shared/package/BundleSignature.h"
 #include "shared/package/BundleVersion.h"
 #include "shared/package/FileTree.h"
@@ -61,6 +63,12 @@ public:
         ASSERT_TRUE(call.out.startsWith("Signed in as")) << call.err.toStdString();
     }
     void startInstance() {
+        // No automatic checks: on a busy machine one of its own, 15 s after launch, would take
+        // a case's one-shot feed or turn its failed state back to idle.
+        UserDefaults defaults; // the test home's, as HOME points there
+        AppSettings settings = AppSettings::load(defaults);
+        settings.automaticUpdates = false;
+        ASSERT_FALSE(settings.save(defaults));
         kelvane_->start({"--ca-certificates", authority()});
         ASSERT_TRUE(kelvane_->waitForInstance()) << kelvane_->output().toStdString();
     }
