@@ -227,10 +227,7 @@ QCoro::Task<> Updater::runChain(Release release) {
         if (!isRealFolder(newBundle))
             throw UpdateError(UpdateError::Kind::badDMG);
         const QString newTeam = co_await verifyBundle(newBundle, release.build);
-        QString reason;
-        const std::optional<QString> runningTeam = BundleSignature::signer(bundlePath(), &reason);
-        if (!runningTeam)
-            qCWarning(lcUpdate) << "the running bundle has no valid signature:" << reason;
+        const std::optional<QString> runningTeam = co_await teamOfRunningBundle();
         if (!runningTeam || *runningTeam != newTeam)
             throw UpdateError(UpdateError::Kind::wrongTeam);
         QFile::remove(signature);
@@ -312,6 +309,19 @@ QCoro::Task<QString> Updater::verifyBundle(QString bundle, QString expectedBuild
         throw UpdateError(UpdateError::Kind::badSignature);
     }
     co_return result.first;
+}
+
+QCoro::Task<std::optional<QString>> Updater::teamOfRunningBundle() {
+    QFuture<std::optional<QString>> reading =
+        QtConcurrent::run([bundle = bundlePath()]() -> std::optional<QString> {
+            QString reason;
+            const auto team = BundleSignature::signer(bundle, &reason);
+            if (!team)
+                qCWarning(lcUpdate) << "the running bundle has no valid signature:" << reason;
+            return team;
+        });
+    const std::optional<QString> team = co_await reading;
+    co_return team;
 }
 
 QCoro::Task<void> Updater::cleanUp(std::optional<QString> folder, QStringList files) {

@@ -88,6 +88,8 @@ private:
     QCoro::Task<QString> downloadSignature(QUrl url, QString package);
     QCoro::Task<void> verifyNotarization(QString package, QString signature);
     QCoro::Task<QString> verifyBundle(QString bundle, QString expectedBuild);
+    // The fingerprint of the key that signed the running bundle's manifest, read on a worker.
+    QCoro::Task<std::optional<QString>> teamOfRunningBundle();
     QCoro::Task<void> cleanUp(std::optional<QString> folder, QStringList files);
     QString bundlePath() const;
     QString temporaryFolder() const;
