@@ -124,3 +124,32 @@ TEST_F(InstallRefusalsTest, APathTheScriptCannotQuoteIsRefusedBeforeAScriptIsWri
     EXPECT_FALSE(QFileInfo::exists(path("tmp/kelvane-update-") +
                                    QString::number(QCoreApplication::applicationPid()) + ".sh"));
 }
+
+TEST_F(InstallRefusalsTest, EachCheckRunsBeforeTheNext) {
+    const QString package = path("updates/Kelvane-0.1.0-2-linux-amd64.tar.gz");
+    // Not even gzip, and its signature is the genuine package's: the notary check comes first,
+    // so it is never unpacked.
+    {
+        QFile junk(package);
+        ASSERT_TRUE(junk.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        junk.write("not a package at all\n");
+    }
+    EXPECT_EQ(failure(release()), text(UpdateError::Kind::notNotarized));
+
+    // Unpacks, but its manifest is broken and another developer signed it: the manifest check
+    // comes before the developer's.
+    makeBundle(path("foreign/Kelvane"), "2");
+    const MinisignSecretKey stranger = MinisignSecretKey::generate();
+    QString error;
+    ASSERT_TRUE(BundleSignature::sign(path("foreign/Kelvane"), stranger, &error));
+    QFile extra(path("foreign/Kelvane/bin/extra"));
+    ASSERT_TRUE(extra.open(QIODevice::WriteOnly));
+    extra.close();
+    ASSERT_TRUE(BundlePacker::packFolder(path("foreign/Kelvane"), package, &error));
+    ASSERT_TRUE(BundlePacker::notarize(package, notary_, "file", &error));
+    EXPECT_EQ(failure(release()), text(UpdateError::Kind::badSignature));
+    QFile::remove(path("foreign/Kelvane/bin/extra"));
+    ASSERT_TRUE(BundlePacker::packFolder(path("foreign/Kelvane"), package, &error));
+    ASSERT_TRUE(BundlePacker::notarize(package, notary_, "file", &error));
+    EXPECT_EQ(failure(release()), text(UpdateError::Kind::wrongTeam));
+}
