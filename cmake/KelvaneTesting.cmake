@@ -19,7 +19,7 @@ endfunction()
 # per label that has sources, so areas can add tests without editing a shared list.
 function(kelvane_add_label_tests prefix)
   cmake_parse_arguments(T "" "" "LIBS" ${ARGN})
-  foreach(label unit integration fuse gui)
+  foreach(label unit integration fuse gui update)
     file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${label}/*.cpp)
     if(sources)
       kelvane_add_test(${prefix}_${label}_tests LABEL ${label} SOURCES ${sources} LIBS ${T_LIBS})

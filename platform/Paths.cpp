@@ -70,6 +70,18 @@ QString engineMarker() {
     return home() + "/.kelvane/bin/juicefs.installed";
 }
 
+QString runningBundle() {
+    return QDir(QCoreApplication::applicationDirPath() + "/..").canonicalPath();
+}
+
+QString temporaryDir() {
+    return QDir::tempPath();
+}
+
+QString updateLogFile() {
+    return appDataDir() + "/update.log";
+}
+
 QString defaultMountBase() {
     return home() + "/Kelvane";
 }

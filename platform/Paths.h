@@ -26,6 +26,12 @@ QString systemJuicefsLogFile();
 // The engine the application installs for itself and the marker of the installed release.
 QString engineBinary();
 QString engineMarker();
+// The bundle this program runs from: the parent of the executable's folder (.../Kelvane).
+QString runningBundle();
+// The system's temporary folder (TMPDIR), where updates are downloaded and unpacked.
+QString temporaryDir();
+// What the update's swap script and the instance it starts print.
+QString updateLogFile();
 // The defaults of the settings: where drives are mounted and where their caches live.
 QString defaultMountBase();
 QString defaultCacheDir();

@@ -7,6 +7,7 @@
 #include "app/cli/ImportCommand.h"
 #include "app/cli/SignInCommand.h"
 #include "app/cli/StatusCommand.h"
+#include "app/cli/UpdateCommand.h"
 #include "app/shell/HeadlessApp.h"
 
 #include <QCommandLineParser>
@@ -32,8 +33,10 @@ const char* const kUsage =
     "  link PATH…                            print the web link of each item inside a drive\n"
     "  import FOLDER [--filespace NAME]     copy a folder into a filespace (Ctrl-C cancels)\n"
     "  diagnostics                          save a report for support on the Desktop\n"
+    "  update [--check] [--install]         check for a newer build; --install installs it\n"
     "  --headless                            run without a desktop: "
-    "mount the drives and stay running\n";
+    "mount the drives and stay running\n"
+    "      [--ca-certificates FILE]          also trust the certificate authorities in FILE\n";
 
 int signIn(const QStringList& arguments) {
     QCommandLineParser parser;
@@ -83,6 +86,23 @@ int import(const QStringList& arguments) {
     return WaitForTask::run(ImportCommand::run(parser.positionalArguments().first(), filespace));
 }
 
+int headless(const QStringList& arguments) {
+    HeadlessApp::Options options;
+    options.arguments = QStringList{QStringLiteral("--headless")} + arguments.mid(1);
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == QLatin1String("--file-provider")) {
+            options.fileProvider = true;
+        } else if (arguments[i] == QLatin1String("--ca-certificates") && i + 1 < arguments.size()) {
+            options.caCertificates = arguments[++i];
+        } else {
+            print(stderr,
+                  QStringLiteral("kelvane --headless: unknown argument \"%1\"").arg(arguments[i]));
+            return 2;
+        }
+    }
+    return HeadlessApp::run(options);
+}
+
 } // namespace
 
 int run(const QStringList& arguments, const QByteArrayList& rawArguments) {
@@ -109,7 +129,9 @@ int run(const QStringList& arguments, const QByteArrayList& rawArguments) {
         return WaitForTask::run(DiagnosticsCommand(services).run());
     }
     if (command == QLatin1String("--headless"))
-        return HeadlessApp::run({rest.contains(QStringLiteral("--file-provider"))});
+        return headless(rest);
+    if (command == QLatin1String("update"))
+        return UpdateCommand::run(rest);
     if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
         std::fputs(kUsage, stdout);
         return 0;

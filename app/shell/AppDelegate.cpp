@@ -26,6 +26,7 @@ QCoro::Task<std::optional<QString>> awaitToken(QFuture<std::optional<QString>> r
 }
 
 } // namespace
+#include "app/update/Updater.h"
 
 #include <QCoroFuture>
 #include <QPointer>
@@ -40,6 +41,8 @@ AppDelegate::AppDelegate(AppServices services, AppUI& ui, QObject* parent)
                                        services_.engine, services_.mountOptions);
     fileProvider_ = std::make_unique<FileProviderManager>(services_.domains, services_.viewer);
     syncStatus_ = std::make_unique<SyncStatusReader>();
+    updater_ = std::make_unique<Updater>(
+        services_.defaults, services_.network, [this] { emit quitRequested(); }, services_.update);
     finderExtension_ = std::make_shared<const FinderExtension>(services_.finder);
     importer_ = std::make_unique<BulkImporter>(services_.network);
     activation_ = std::make_unique<StorageActivation>(
@@ -77,8 +80,10 @@ SyncListener& AppDelegate::syncListener() {
 void AppDelegate::publishAtLaunch() {
     const auto apiURL = services_.defaults.string(DefaultsKeys::kApiURL);
     const bool hasAddress = apiURL && !apiURL->isEmpty();
-    if (hasAddress)
+    if (hasAddress) {
         apiClient_->setBaseURL(APIClient::parseServerURL(*apiURL));
+        updater_->setSiteURL(*apiURL);
+    }
     SharedConfig::publish(hasAddress ? apiURL : std::nullopt, apiClient_->token(),
                           settings().mountPoint, std::nullopt);
 }
@@ -92,8 +97,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     applyLaunchAtLogin();
     // Drives an earlier run left mounted are reported until a filespace adopts them.
     mountManager_->findLeftoverMounts(settings().mountPoint);
-    // The update timer joins the launch here.
     registerFinderExtension();
+    updater_->setAutomatic(settings().automaticUpdates);
     if (apiClient_->isLoggedIn())
         activation_->restore(storageMode());
     syncStatus_->start();
@@ -206,7 +211,7 @@ void AppDelegate::settingsSaved(const AppSettings& newSettings) {
     newSettings.save(services_.defaults);
     ui_.applyAppearance(newSettings.appearance);
     LaunchAtLogin::reconcile(newSettings.launchAtLogin);
-    // The update timer follows the new settings here.
+    updater_->setAutomatic(newSettings.automaticUpdates);
     SharedConfig::publish(newSettings.apiURL.isEmpty() ? std::nullopt
                                                        : std::optional(newSettings.apiURL),
                           std::nullopt, newSettings.mountPoint, std::nullopt);
@@ -230,6 +235,14 @@ QCoro::Task<> AppDelegate::applicationWillTerminate() {
     // Drives are unmounted in either mode: a file-provider run has none, an earlier run may.
     co_await activation_->unmountAll();
     co_await mountManager_->unmountLeftovers();
+}
+
+QCoro::Task<> AppDelegate::checkForUpdates(bool manual) {
+    std::optional<QString> site = services_.defaults.string(DefaultsKeys::kApiURL);
+    if (const QString apiURL = settings().apiURL; !apiURL.isEmpty())
+        site = apiURL;
+    updater_->setSiteURL(site);
+    co_await updater_->check(manual);
 }
 
 QCoro::Task<> AppDelegate::terminateNow() {

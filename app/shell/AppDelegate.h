@@ -19,6 +19,7 @@ class MountManager;
 class StorageActivation;
 class SyncListener;
 class SyncStatusReader;
+class Updater;
 
 // Owns every long-lived component and wires them together; each component does its own work.
 //  - MountManager: the drives (mount, watch, bring back, unmount).
@@ -29,6 +30,7 @@ class SyncStatusReader;
 //  - FinderExtension: the file-manager menu's registration; its state is published in
 //    finderExtensionState for the views.
 //  - BulkImporter: copying a folder into a filespace with the engine's sync.
+//  - Updater: update checks (automatic when the settings say so) and verified installs.
 //  - StorageActivation: making the filespaces available, one operation at a time, retried
 //    while the network is away; triggered by the launch's restore, sign-ins, settings saves
 //    and the quit.
@@ -65,6 +67,9 @@ public:
     // A second quit request: stop waiting for uploads (staged data stays on disk and uploads at
     // the next start).
     QCoro::Task<> terminateNow();
+    // A check asked for by the user (manual) or the timer, against the server in the settings
+    // or the one signed in to.
+    QCoro::Task<> checkForUpdates(bool manual);
 
     // What the diagnostics report is made from: the settings, every drive's state, the stored
     // token (read on a worker), the login item and the engine.
@@ -76,6 +81,7 @@ public:
     SyncStatusReader& syncStatus() { return *syncStatus_; }
     StorageActivation& activation() { return *activation_; }
     BulkImporter& importer() { return *importer_; }
+    Updater& updater() { return *updater_; }
     SyncListener& syncListener();
     const FinderExtension& finderExtension() const { return *finderExtension_; }
 
@@ -90,6 +96,9 @@ signals:
     // One activation has run to its end, successful or not.
     void activationFinished(StorageMode mode);
     void finderExtensionStateChanged(FinderExtensionState state);
+    // Something inside the application (an update's install) asks for the normal quit, which
+    // unmounts the drives first.
+    void quitRequested();
 
 private:
     void publishAtLaunch();
@@ -104,6 +113,7 @@ private:
     std::unique_ptr<FileProviderManager> fileProvider_;
     std::unique_ptr<SyncStatusReader> syncStatus_;
     std::unique_ptr<BulkImporter> importer_;
+    std::unique_ptr<Updater> updater_;
     std::unique_ptr<SyncListener> syncListener_;
     std::unique_ptr<StorageActivation> activation_;
     std::shared_ptr<const FinderExtension> finderExtension_;

@@ -5,6 +5,7 @@
 #include "app/mount/EngineSource.h"
 #include "app/mount/MountOptions.h"
 #include "app/settings/Keychain.h"
+#include "app/update/Updater.h"
 #include "platform/CredentialStore.h"
 #include "platform/FileViewer.h"
 #include "platform/UserDefaults.h"
@@ -25,4 +26,5 @@ struct AppServices {
     MountOptions mountOptions = {};
     StorageActivation::Options activation = {};
     FinderExtension::Options finder = {};
+    Updater::Options update = {};
 };

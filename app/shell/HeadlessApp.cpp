@@ -11,17 +11,38 @@
 #include "app/shell/InstanceCommands.h"
 #include "app/shell/QuitSequence.h"
 #include "app/shell/TerminationSignals.h"
+#include "app/shell/UpdateCommands.h"
 #include "platform/FreedesktopFileViewer.h"
 #include "platform/fileprovider/FileProviderDomainRegistry.h"
 #include "shared/ConsoleLine.h"
 #include "shared/WaitForTask.h"
 
 #include <QCoreApplication>
+#include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QTextStream>
 
 namespace HeadlessApp {
 
+namespace {
+
+bool trustCertificates(const QString& file) {
+    const QList<QSslCertificate> certificates = QSslCertificate::fromPath(file, QSsl::Pem);
+    if (certificates.isEmpty()) {
+        QTextStream(stderr) << "No certificate could be read from " << file << Qt::endl;
+        return false;
+    }
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.addCaCertificates(certificates);
+    QSslConfiguration::setDefaultConfiguration(configuration);
+    return true;
+}
+
+} // namespace
+
 int run(Options options) {
+    if (!options.caCertificates.isEmpty() && !trustCertificates(options.caCertificates))
+        return 2;
     UserDefaults defaults;
     const auto credentials = makeCredentialStore();
     Keychain keychain(*credentials);
@@ -29,7 +50,9 @@ int run(Options options) {
     FileProviderDomainRegistry domains;
     FreedesktopFileViewer viewer;
     HeadlessUI ui;
-    AppDelegate delegate(AppServices{defaults, keychain, network, domains, viewer}, ui);
+    AppServices services{defaults, keychain, network, domains, viewer};
+    services.update.relaunchArguments = options.arguments;
+    AppDelegate delegate(std::move(services), ui);
     if (options.fileProvider)
         delegate.overrideStorageMode(StorageMode::fileprovider);
 
@@ -41,6 +64,7 @@ int run(Options options) {
     InstanceCommands::registerCore(channel, delegate);
     ImportCommands::registerImport(channel, delegate);
     DiagnosticsCommands::registerDiagnostics(channel, delegate);
+    UpdateCommands::registerUpdate(channel, delegate);
     ActivityLog log(delegate.mountManager(), delegate.syncStatus());
     QObject::connect(&delegate.mountManager(), &MountManager::driveStayedMounted, &delegate,
                      [](const QString&, const QString& mountPoint, const QString& reason) {
@@ -52,6 +76,8 @@ int run(Options options) {
     TerminationSignals signals_;
     QObject::connect(&signals_, &TerminationSignals::terminationRequested, &quit,
                      &QuitSequence::request);
+    QObject::connect(&delegate, &AppDelegate::quitRequested, &quit, &QuitSequence::request,
+                     Qt::QueuedConnection);
     // The keychain is read once, on its worker, before anything asks whether a token is stored.
     WaitForTask::run(delegate.apiClient().reloadToken());
     delegate.applicationDidFinishLaunching();

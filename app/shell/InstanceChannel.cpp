@@ -106,6 +106,9 @@ QCoro::Task<void> InstanceChannel::reply(QLocalSocket* socket, QJsonObject reque
     if (!peer)
         co_return;
     peer->write(encodeLine(answer));
+    // Out now: an answer that ends in a quit (an update's install) must not wait for the
+    // event loop that is about to stop.
+    peer->flush();
     peer->disconnectFromServer();
 }
 

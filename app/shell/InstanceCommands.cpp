@@ -14,7 +14,8 @@ void registerCore(InstanceChannel& channel, AppDelegate& delegate) {
                                                      delegate.syncStatus(), delegate.activation(),
                                                      delegate.finderExtensionState(),
                                                      &delegate.importer(),
-                                                     delegate.settings().launchAtLogin});
+                                                     delegate.settings().launchAtLogin,
+                                                     &delegate.updater()});
                    }));
     channel.handle("didLogin", Answer([&delegate](const QJsonObject&) {
                        delegate.didLoginElsewhere();

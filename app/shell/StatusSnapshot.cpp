@@ -8,6 +8,7 @@
 #include "app/import/ImportText.h"
 #include "app/mount/MountManager.h"
 #include "platform/LaunchAtLogin.h"
+#include "app/update/Updater.h"
 
 #include <QJsonArray>
 #include <QLocale>
@@ -171,6 +172,12 @@ QJsonObject build(const Sources& sources) {
         snapshot.insert("import", ImportAction::snapshot(*sources.importer));
     if (sources.launchAtLogin)
         snapshot.insert("loginItem", loginItemOf(*sources.launchAtLogin));
+    if (const Updater* updater = sources.updater) {
+        QJsonObject update = updater->state().toJson();
+        update.insert("currentVersion", updater->bundleVersion());
+        update.insert("currentBuild", updater->bundleBuild());
+        snapshot.insert("update", update);
+    }
     return snapshot;
 }
 
@@ -190,6 +197,14 @@ QString renderText(const QJsonObject& snapshot) {
             << "\n";
     renderImport(out, snapshot);
     renderLoginItem(out, snapshot);
+    if (snapshot.contains("update")) {
+        const QJsonObject u = snapshot.value("update").toObject();
+        out << "Updates: "
+            << UpdateReport::statusLine(UpdateState::fromJson(u),
+                                        u.value("currentVersion").toString(),
+                                        u.value("currentBuild").toString())
+            << "\n";
+    }
     return text;
 }
 

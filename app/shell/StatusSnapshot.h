@@ -10,6 +10,7 @@ class BulkImporter;
 class MountManager;
 class StorageActivation;
 class SyncStatusReader;
+class Updater;
 
 // What a running instance tells `kelvane status`: the session, what the activation is doing,
 // every drive's state and the activity values, as JSON; and the text form of that JSON.
@@ -24,6 +25,7 @@ struct Sources {
     // Optional parts: the folder import and the login item (with the setting's value).
     const BulkImporter* importer = nullptr;
     std::optional<bool> launchAtLogin = std::nullopt;
+    const Updater* updater = nullptr;
 };
 
 QJsonObject build(const Sources& sources);

@@ -14,6 +14,7 @@ constexpr int kStartDeadlineMs = 20'000;
 constexpr int kStopDeadlineMs = 10'000;
 constexpr time_t kAdminTimeoutSeconds = 30;
 const QByteArray kListeningPrefix = "listening on http://127.0.0.1:";
+const QByteArray kTlsListeningPrefix = "listening on https://127.0.0.1:";
 
 QJsonObject faultJson(const Fault& fault) {
     QJsonObject o{{"path", fault.path},
@@ -26,6 +27,8 @@ QJsonObject faultJson(const Fault& fault) {
         o.insert("method", fault.method);
     if (!fault.contentType.isEmpty())
         o.insert("content_type", fault.contentType);
+    if (!fault.location.isEmpty())
+        o.insert("location", fault.location);
     return o;
 }
 
@@ -97,6 +100,8 @@ void DevServer::waitUntilListening() {
     while (!deadline.hasExpired()) {
         while (process_->canReadLine()) {
             const QByteArray line = process_->readLine().trimmed();
+            if (line.startsWith(kTlsListeningPrefix))
+                tlsPort_ = static_cast<quint16>(line.mid(kTlsListeningPrefix.size()).toUInt());
             if (!line.startsWith(kListeningPrefix))
                 continue;
             port_ = static_cast<quint16>(line.mid(kListeningPrefix.size()).toUInt());

@@ -23,6 +23,7 @@ struct Fault {
     int delayMs = 0;
     bool cut = false;
     int count = 1;
+    QString location{}; // a Location header, for redirects
 };
 
 // Runs the real kelvane-devserver on 127.0.0.1 for a test and steers it through its admin
@@ -50,6 +51,8 @@ public:
     QString baseURL() const;
     QString apiURL() const { return baseURL() + "/api"; }
     quint16 port() const { return port_; }
+    // The HTTPS port when the server was started with --tls-cert and --tls-key; 0 otherwise.
+    quint16 tlsPort() const { return tlsPort_; }
     QString dataDir() const { return dataDir_; }
     QString filespaceDir(const QString& mountName) const;
 
@@ -92,4 +95,5 @@ private:
     QString logPath_;
     std::unique_ptr<QProcess> process_;
     quint16 port_ = 0;
+    quint16 tlsPort_ = 0;
 };

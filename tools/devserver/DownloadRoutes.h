@@ -12,9 +12,9 @@ public:
     void install(httplib::Server& server);
 
     static bool isPlainName(const std::string& name);
-
-private:
+    // Streams the named file of the folder, or answers 400 / 404.
     void serve(const std::string& name, httplib::Response& response) const;
 
+private:
     const QString folder_;
 };

@@ -33,6 +33,7 @@ std::optional<FaultRule> FaultRule::fromJson(const QJsonObject& o, QString* erro
     const bool typed = readString(o, "path", rule.path) && readString(o, "method", rule.method) &&
                        readInt(o, "status", rule.status) && readString(o, "body", rule.body) &&
                        readString(o, "content_type", rule.contentType) &&
+                       readString(o, "location", rule.location) &&
                        readInt(o, "delay_ms", rule.delayMs) && readInt(o, "count", rule.count) &&
                        (o.value("cut").isUndefined() || o.value("cut").isBool());
     rule.cut = o.value("cut").toBool();

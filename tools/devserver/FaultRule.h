@@ -12,6 +12,7 @@ struct FaultRule {
     int status = 0;     // 0: no answer of its own (a delay-only rule lets the request through)
     std::string body;
     std::string contentType = "application/json";
+    std::string location; // sent as the Location header (for redirects)
     int delayMs = 0;
     bool cut = false; // close the connection without any answer
     int count = 1;    // 0 or less: until the faults are cleared

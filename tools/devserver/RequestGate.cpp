@@ -58,5 +58,7 @@ bool RequestGate::applyFault(const httplib::Request& request, httplib::Response&
     const_cast<httplib::Request&>(request).ranges.clear();
     response.status = fault->status;
     response.set_content(fault->body, fault->contentType);
+    if (!fault->location.empty())
+        response.set_header("Location", fault->location);
     return true;
 }

@@ -5,7 +5,8 @@
 #endif
 
 QString ServerOptions::usage() {
-    return "usage: kelvane-devserver [--data DIR] [--port N] [--demo] [--downloads DIR]";
+    return "usage: kelvane-devserver [--data DIR] [--port N] [--demo] [--downloads DIR] "
+           "[--updates DIR] [--tls-cert FILE --tls-key FILE]";
 }
 
 std::optional<ServerOptions> ServerOptions::parse(const QStringList& arguments, QString* error) {
@@ -17,8 +18,9 @@ std::optional<ServerOptions> ServerOptions::parse(const QStringList& arguments, 
             options.demo = true;
             continue;
         }
-        if (name != QLatin1String("--data") && name != QLatin1String("--port") &&
-            name != QLatin1String("--downloads")) {
+        static const QStringList kValued{"--data",    "--port",     "--downloads",
+                                         "--updates", "--tls-cert", "--tls-key"};
+        if (!kValued.contains(name)) {
             *error = "unknown argument: " + name;
             return std::nullopt;
         }
@@ -37,9 +39,19 @@ std::optional<ServerOptions> ServerOptions::parse(const QStringList& arguments, 
             options.port = static_cast<quint16>(port);
         } else if (name == QLatin1String("--data")) {
             options.dataDir = value;
+        } else if (name == QLatin1String("--updates")) {
+            options.updatesDir = value;
+        } else if (name == QLatin1String("--tls-cert")) {
+            options.tlsCertificate = value;
+        } else if (name == QLatin1String("--tls-key")) {
+            options.tlsKey = value;
         } else {
             options.downloadsDir = value;
         }
+    }
+    if (options.tlsCertificate.isEmpty() != options.tlsKey.isEmpty()) {
+        *error = "--tls-cert and --tls-key go together";
+        return std::nullopt;
     }
     return options;
 }

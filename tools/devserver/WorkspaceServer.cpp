@@ -38,7 +38,8 @@ void allowQuickRebind(socket_t sock) {
 
 } // namespace
 
-WorkspaceServer::WorkspaceServer(const QString& dataDir, const QString& downloadsDir, bool demo)
+WorkspaceServer::WorkspaceServer(const QString& dataDir, const QString& downloadsDir, bool demo,
+                                 const QString& updatesDir)
     : workspace_(dataDir), store_(workspace_), gate_(workspace_, faults_),
       accountRoutes_(workspace_, store_), eventRoutes_(hub_),
       adminRoutes_(workspace_, store_, faults_, hub_), downloadRoutes_(downloadsDir),
@@ -46,6 +47,8 @@ WorkspaceServer::WorkspaceServer(const QString& dataDir, const QString& download
       filesRoutes_(tree_, objects_, hub_), objectRoutes_(objects_, tree_, hub_) {
     if (demo)
         DemoSeed::apply(workspace_);
+    if (!updatesDir.isEmpty())
+        updateRoutes_ = std::make_unique<UpdateRoutes>(updatesDir);
     configure();
 }
 
@@ -80,6 +83,8 @@ void WorkspaceServer::configure() {
     accountRoutes_.install(http_);
     eventRoutes_.install(http_);
     adminRoutes_.install(http_);
+    if (updateRoutes_)
+        updateRoutes_->install(http_); // before the downloads folder, which takes every name
     downloadRoutes_.install(http_);
     filesRoutes_.install(http_);
     objectRoutes_.install(http_);
@@ -92,12 +97,32 @@ int WorkspaceServer::bind(quint16 port) {
     return http_.bind_to_port("127.0.0.1", port) ? port : -1;
 }
 
+int WorkspaceServer::bindTls(const QString& certificate, const QString& key) {
+    tls_ = std::make_unique<TlsListener>(certificate, key);
+    if (updateRoutes_)
+        updateRoutes_->install(tls_->server());
+    downloadRoutes_.install(tls_->server());
+    const int port = tls_->bind();
+    if (updateRoutes_ && port > 0)
+        updateRoutes_->setTlsPort(port);
+    return port;
+}
+
 bool WorkspaceServer::run() {
-    return http_.listen_after_bind();
+    if (tls_)
+        tls_->start();
+    const bool ok = http_.listen_after_bind();
+    if (tls_) {
+        tls_->stop();
+        tls_->join();
+    }
+    return ok;
 }
 
 void WorkspaceServer::stop() {
     hub_.shutdown();
     faults_.shutdown();
     http_.stop();
+    if (tls_)
+        tls_->stop();
 }

@@ -24,11 +24,20 @@ sigset_t stopSignals() {
 int serve(const ServerOptions& options) {
     QTemporaryDir scratch(QDir::tempPath() + "/kelvane-devserver-XXXXXX");
     const QString dataDir = options.dataDir.isEmpty() ? scratch.path() : options.dataDir;
-    WorkspaceServer server(dataDir, options.downloadsDir, options.demo);
+    WorkspaceServer server(dataDir, options.downloadsDir, options.demo, options.updatesDir);
     const int port = server.bind(options.port);
     if (port < 0) {
         std::fprintf(stderr, "kelvane-devserver: cannot listen on 127.0.0.1:%u\n", options.port);
         return 1;
+    }
+    if (!options.tlsCertificate.isEmpty()) {
+        const int tlsPort = server.bindTls(options.tlsCertificate, options.tlsKey);
+        if (tlsPort < 0) {
+            std::fprintf(stderr, "kelvane-devserver: cannot listen for HTTPS on 127.0.0.1\n");
+            return 1;
+        }
+        // Before the plain line, which tells a waiting client that the server is up.
+        std::printf("listening on https://127.0.0.1:%d\n", tlsPort);
     }
     // Stop stopSet are taken by one thread that winds the server down outside signal context.
     const sigset_t stopSet = stopSignals();

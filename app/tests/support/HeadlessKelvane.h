@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -25,7 +26,9 @@ public:
         QString err;
     };
 
-    explicit HeadlessKelvane(QString home) : home_(std::move(home)) {
+    // program: the kelvane to run (an installed bundle's, for instance).
+    explicit HeadlessKelvane(QString home, QString program = QStringLiteral(KELVANE_APP_PATH))
+        : home_(std::move(home)), program_(std::move(program)) {
         QDir().mkpath(home_ + "/run");
     }
     ~HeadlessKelvane() {
@@ -40,7 +43,13 @@ public:
         env.insert("HOME", home_);
         env.remove("DBUS_SESSION_BUS_ADDRESS");
         env.insert("XDG_RUNTIME_DIR", home_ + "/run");
+        for (auto it = extraEnvironment_.cbegin(); it != extraEnvironment_.cend(); ++it)
+            env.insert(it.key(), it.value());
         return env;
+    }
+    // Set for the instance and every call from now on (TMPDIR, for instance).
+    void setEnvironment(const QString& name, const QString& value) {
+        extraEnvironment_.insert(name, value);
     }
 
     // Starts `kelvane --headless` (and the given extra arguments).
@@ -51,7 +60,7 @@ public:
         process_->setProcessChannelMode(QProcess::MergedChannels);
         QObject::connect(process_.get(), &QProcess::readyRead,
                          [this] { output_ += process_->readAll(); });
-        process_->start(KELVANE_APP_PATH, QStringList{"--headless"} + extra);
+        process_->start(program_, QStringList{"--headless"} + extra);
         process_->waitForStarted();
     }
     // Until the instance listens for other kelvane processes (its socket is there).
@@ -86,7 +95,7 @@ public:
              int timeoutMs = 60'000) const {
         QProcess p;
         p.setProcessEnvironment(environment());
-        p.start(KELVANE_APP_PATH, arguments);
+        p.start(program_, arguments);
         p.write(input);
         p.closeWriteChannel();
         if (!p.waitForFinished(timeoutMs))
@@ -136,6 +145,8 @@ private:
     void cleanUp() const { HomeLeftovers::sweep(home_); }
 
     QString home_;
+    QString program_;
+    QMap<QString, QString> extraEnvironment_;
     std::unique_ptr<QProcess> process_;
     QByteArray output_;
 };
