@@ -3,6 +3,7 @@
 #include "app/tests/support/HomeLeftovers.h"
 #include "tests/support/WaitUntil.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -98,17 +99,29 @@ public:
         p.start(program_, arguments);
         p.write(input);
         p.closeWriteChannel();
-        if (!p.waitForFinished(timeoutMs))
-            p.kill();
-        p.waitForFinished();
+        // The instance's output is drained meanwhile: a full pipe would stall the instance.
+        QDeadlineTimer expiry(timeoutMs);
+        while (!p.waitForFinished(50)) {
+            drainOutput();
+            if (expiry.hasExpired()) {
+                p.kill();
+                p.waitForFinished();
+                output_ += "[test] `kelvane " + arguments.join(' ').toUtf8() +
+                           "` did not finish in time and was killed\n";
+                break;
+            }
+        }
+        drainOutput();
         return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
                 QString::fromUtf8(p.readAllStandardError())};
     }
     Call signIn(const QString& apiURL, const QString& email, const QString& password) const {
         return run({"sign-in", "--server", apiURL, "--email", email}, password.toUtf8() + "\n");
     }
+    // A status call that hangs must not use up a whole wait: later polls get their turn.
     QJsonObject status() const {
-        return QJsonDocument::fromJson(run({"status", "--json"}).out.toUtf8()).object();
+        return QJsonDocument::fromJson(run({"status", "--json"}, {}, 20'000).out.toUtf8())
+            .object();
     }
     // Every drive of the running instance in this state (and at least one drive).
     bool allDrives(const QString& state, int count) const {
@@ -142,11 +155,15 @@ public:
     }
 
 private:
+    void drainOutput() const {
+        if (process_ && process_->waitForReadyRead(0))
+            output_ += process_->readAll();
+    }
     void cleanUp() const { HomeLeftovers::sweep(home_); }
 
     QString home_;
     QString program_;
     QMap<QString, QString> extraEnvironment_;
     std::unique_ptr<QProcess> process_;
-    QByteArray output_;
+    mutable QByteArray output_;
 };
