@@ -22,6 +22,8 @@ QJsonObject faultJson(const Fault& fault) {
                   {"delay_ms", fault.delayMs},
                   {"cut", fault.cut},
                   {"count", fault.count}};
+    if (fault.cutAfterBytes != 0)
+        o.insert("cut_after_bytes", fault.cutAfterBytes);
     if (!fault.method.isEmpty())
         o.insert("method", fault.method);
     if (!fault.contentType.isEmpty())

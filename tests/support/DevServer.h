@@ -22,6 +22,9 @@ struct Fault {
     QString contentType{};
     int delayMs = 0;
     bool cut = false;
+    // Object downloads only: the answer goes through but its connection closes after this
+    // many body bytes.
+    qint64 cutAfterBytes = 0;
     int count = 1;
 };
 

@@ -6,6 +6,8 @@
 #include "tools/devserver/HttpJson.h"
 #include "tools/devserver/IncomingObject.h"
 #include "tools/devserver/ObjectStore.h"
+#include "tools/devserver/PeerSocket.h"
+#include "tools/devserver/RequestGate.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -212,12 +214,21 @@ void ObjectStoreRoutes::get(const Request& request, Response& response) {
                                                      .toStdString());
         }
         const qint64 start = slice.start;
+        // A fault may end the connection part-way, as a network that drops does.
+        const qint64 cutAfter = RequestGate::cutAfterBytes(request).value_or(slice.length + 1);
         response.set_content_provider(
             size_t(slice.length), "application/octet-stream",
-            [file, start](size_t offset, size_t length, httplib::DataSink& sink) {
+            [file, start, cutAfter, &request, &response](size_t offset, size_t length,
+                                                         httplib::DataSink& sink) {
+                if (qint64(offset) >= cutAfter) {
+                    PeerSocket::of(request).cut();
+                    response.set_header(RequestGate::kCutMarker, "1");
+                    return false;
+                }
                 if (!file->seek(start + qint64(offset)))
                     return false;
-                const QByteArray chunk = file->read(std::min<qint64>(qint64(length), kChunkBytes));
+                const qint64 allowed = std::min<qint64>(qint64(length), cutAfter - qint64(offset));
+                const QByteArray chunk = file->read(std::min<qint64>(allowed, kChunkBytes));
                 return !chunk.isEmpty() && sink.write(chunk.constData(), size_t(chunk.size()));
             });
     } catch (const ApiRefusal& refusal) {

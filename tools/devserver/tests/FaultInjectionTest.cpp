@@ -83,6 +83,7 @@ TEST_F(FaultInjectionTest, MalformedFaultsAreRefused) {
     EXPECT_THROW(server.injectFault({.path = "no-slash", .status = 500}), std::runtime_error);
     EXPECT_THROW(server.injectFault({.path = "/api/x", .status = 99}), std::runtime_error);
     EXPECT_THROW(server.injectFault({.path = "/api/x"}), std::runtime_error);
+    EXPECT_THROW(server.injectFault({.path = "/api/x", .cutAfterBytes = -1}), std::runtime_error);
 }
 
 } // namespace
