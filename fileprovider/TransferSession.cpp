@@ -1,5 +1,7 @@
 #include "fileprovider/TransferSession.h"
 
+#include "shared/KelvaneError.h"
+
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 
@@ -24,6 +26,33 @@ QNetworkRequest TransferSession::request(const QUrl& url) {
                          QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     return request;
+}
+
+QNetworkRequest TransferSession::request(const QUrl& url, std::chrono::milliseconds timeout) {
+    QNetworkRequest r = request(url);
+    r.setTransferTimeout(int(timeout.count()));
+    return r;
+}
+
+TransportError TransferSession::failureOf(const QNetworkReply& reply) const {
+    if (invalidated_)
+        return cancelled();
+    // Qt reports its own time-out as a cancellation; say what happened.
+    if (reply.error() == QNetworkReply::OperationCanceledError)
+        return TransportError(QStringLiteral("The request timed out."), reply.error());
+    return TransportError(reply.errorString(), reply.error());
+}
+
+TransportError TransferSession::cancelled() {
+    return TransportError(QStringLiteral("The transfer was cancelled."),
+                          QNetworkReply::OperationCanceledError);
+}
+
+QNetworkAccessManager& TransferSession::requireManager() {
+    QNetworkAccessManager* chosen = manager();
+    if (!chosen)
+        throw cancelled();
+    return *chosen;
 }
 
 QNetworkAccessManager* TransferSession::manager() {

@@ -1,5 +1,6 @@
 #include "platform/Paths.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
@@ -76,6 +77,14 @@ QString defaultCacheDir() {
 
 QString desktopDir() {
     return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+}
+
+QString instanceSocket() {
+    return runtimeDir() + "/instance";
+}
+
+QString clipboardKeeper() {
+    return QCoreApplication::applicationDirPath() + "/kelvane-clipboard";
 }
 
 } // namespace Paths

@@ -18,6 +18,10 @@ QString cloudStorageRoot();
 QString autostartEntry();
 QString runtimeDir();
 QString desktopDir();
+// The running instance's local socket.
+QString instanceSocket();
+// The installation's program that keeps text on the clipboard after its caller exits.
+QString clipboardKeeper();
 // The engine the application installs for itself and the marker of the installed release.
 QString engineBinary();
 QString engineMarker();

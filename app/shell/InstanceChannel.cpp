@@ -33,7 +33,7 @@ InstanceChannel::~InstanceChannel() {
 }
 
 QString InstanceChannel::socketPath() {
-    return Paths::runtimeDir() + QStringLiteral("/instance");
+    return Paths::instanceSocket();
 }
 
 QString InstanceChannel::lockPath() {

@@ -1,0 +1,68 @@
+#include "fileprovider/ReplyToFile.h"
+
+ReplyToFile::ReplyToFile(QNetworkReply& reply, QFile& file, Options options)
+    : reply_(reply), file_(file), options_(std::move(options)) {
+    buffer_.reserve(2 * kChunk);
+    readyRead_ = QObject::connect(&reply_, &QIODevice::readyRead, &reply_, [this] { take(); });
+}
+
+bool ReplyToFile::judge() {
+    if (!judged_) {
+        judged_ = true;
+        refused_ = options_.accept && !options_.accept(reply_);
+    }
+    return !refused_;
+}
+
+namespace {
+
+// Later, never inside the reply's own signal: aborting finishes the reply, and whoever waits
+// for that may end this object at once.
+void abortSoon(QNetworkReply& reply) {
+    QMetaObject::invokeMethod(&reply, &QNetworkReply::abort, Qt::QueuedConnection);
+}
+
+} // namespace
+
+void ReplyToFile::take() {
+    if (!judge() || full_ || fileError_) {
+        reply_.readAll(); // dropped
+        if (refused_ || fileError_)
+            abortSoon(reply_);
+        return;
+    }
+    QByteArray data = reply_.readAll();
+    if (options_.limit >= 0) {
+        const qint64 room = options_.limit - written_ - buffer_.size();
+        if (data.size() >= room) {
+            data.truncate(room);
+            full_ = true;
+        }
+    }
+    buffer_.append(data);
+    if (buffer_.size() >= kChunk || full_)
+        write();
+    if (full_ || fileError_)
+        abortSoon(reply_);
+}
+
+void ReplyToFile::write() {
+    if (buffer_.isEmpty() || fileError_)
+        return;
+    if (file_.write(buffer_) != buffer_.size()) {
+        fileError_ = file_.errorString();
+        return;
+    }
+    written_ += buffer_.size();
+    buffer_.clear();
+    if (options_.onWrite)
+        options_.onWrite(written_);
+}
+
+void ReplyToFile::flush() {
+    QObject::disconnect(readyRead_);
+    if (reply_.bytesAvailable() > 0)
+        take();
+    if (!refused_)
+        write();
+}
