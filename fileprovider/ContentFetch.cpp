@@ -275,6 +275,7 @@ QCoro::Task<> fetchPartialContents(TransferContext& c, QString identifier,
         plannedRange(minimal.location, minimal.length, readAhead, alignment, size);
     const qint64 start = planned.location;
     const qint64 end = planned.location + planned.length;
+    c.prefetcher.recordFetched(identifier, end);
     qCInfo(lcExtension).noquote() << QStringLiteral("partial fetch sized: %1 bytes (read-ahead=%2)")
                                          .arg(end - start)
                                          .arg(readAhead);

@@ -26,12 +26,21 @@ qint64 PrefetchTracker::recordAndAdvise(const QString& itemId, qint64 requestedS
     std::lock_guard guard(lock_);
     const QDateTime now = clock_();
     const State previous = states_.value(itemId);
-    const qint64 streak = std::llabs(requestedStart - previous.lastEnd) < kSequentialWindow
-                              ? std::min(previous.streak + 1, kStreakCap)
-                              : 0;
-    states_.insert(itemId, State{requestedEnd, streak, now});
+    const bool sequential =
+        std::llabs(requestedStart - previous.lastEnd) < kSequentialWindow ||
+        (previous.fetchedEnd > 0 &&
+         std::llabs(requestedStart - previous.fetchedEnd) < kSequentialWindow);
+    const qint64 streak = sequential ? std::min(previous.streak + 1, kStreakCap) : 0;
+    states_.insert(itemId, State{requestedEnd, streak, now, 0});
     evictIfStale_locked(now);
     return readAheadFor(streak);
+}
+
+void PrefetchTracker::recordFetched(const QString& itemId, qint64 fetchedEnd) {
+    std::lock_guard guard(lock_);
+    const auto it = states_.find(itemId);
+    if (it != states_.end())
+        it->fetchedEnd = fetchedEnd;
 }
 
 void PrefetchTracker::evictIfStale_locked(const QDateTime& now) {

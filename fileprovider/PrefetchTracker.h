@@ -21,12 +21,19 @@ public:
         qint64 lastEnd = 0;
         qint64 streak = 0;
         QDateTime lastAccess;
+        // Where the last fetch of the item ended, read-ahead included.
+        qint64 fetchedEnd = 0;
     };
 
     explicit PrefetchTracker(Clock clock = {});
 
-    // Records a request and returns how many bytes to read beyond its end.
+    // Records a request and returns how many bytes to read beyond its end. A request counts
+    // as sequential when it starts near the last request's end, or near the end of what was
+    // last fetched: the system serves reads from what it has, so a reader going on in
+    // sequence asks next for the bytes after the read-ahead.
     qint64 recordAndAdvise(const QString& itemId, qint64 requestedStart, qint64 requestedEnd);
+    // Records where the fetch that recordAndAdvise() sized ends.
+    void recordFetched(const QString& itemId, qint64 fetchedEnd);
     // The read-ahead for a streak of near-sequential requests.
     static qint64 readAheadFor(qint64 streak);
 

@@ -34,6 +34,36 @@ QJsonObject activityOf(const SyncStatusReader& reader) {
     return a;
 }
 
+// The extension's transfers as its ledger tells them; nothing while it is idle.
+std::optional<QJsonObject> fileProviderOf(const SyncStatusReader& reader) {
+    const SyncStatus& status = reader.status();
+    if (status.isIdle())
+        return std::nullopt;
+    QJsonArray transfers;
+    for (const SyncTransfer& t : status.transfers)
+        transfers.append(QJsonObject{{"path", t.path},
+                                     {"direction", SyncTransfer::rawValue(t.direction)},
+                                     {"bytesTransferred", t.bytesTransferred},
+                                     {"totalBytes", t.totalBytes}});
+    return QJsonObject{{"uploads", reader.uploadCount()},
+                       {"downloads", reader.downloadCount()},
+                       {"enumerations", status.activeEnumerations},
+                       {"transfers", transfers}};
+}
+
+void renderFileProvider(QTextStream& out, const QJsonObject& f) {
+    const QLocale c = QLocale::c();
+    out << "File provider: " << f.value("uploads").toInteger() << " uploading, "
+        << f.value("downloads").toInteger() << " downloading, "
+        << f.value("enumerations").toInteger() << " listing\n";
+    for (const QJsonValue& v : f.value("transfers").toArray()) {
+        const QJsonObject t = v.toObject();
+        out << "  " << t.value("direction").toString() << ' ' << t.value("path").toString() << ": "
+            << c.formattedDataSize(asBytes(t.value("bytesTransferred").toDouble())) << " of "
+            << c.formattedDataSize(asBytes(t.value("totalBytes").toDouble())) << "\n";
+    }
+}
+
 QString phaseName(StorageActivation::Phase phase) {
     return QString::fromLatin1(
         QMetaEnum::fromType<StorageActivation::Phase>().valueToKey(int(phase)));
@@ -124,6 +154,8 @@ QJsonObject build(const Sources& sources) {
         filespaces.append(o);
     }
     snapshot.insert("filespaces", filespaces);
+    if (const auto fileProvider = fileProviderOf(sources.activity))
+        snapshot.insert("fileProvider", *fileProvider);
     if (!mounts.leftoverMounts().isEmpty())
         snapshot.insert("leftoverMounts", QJsonArray::fromStringList(mounts.leftoverMounts()));
     return snapshot;
@@ -140,6 +172,8 @@ QString renderText(const QJsonObject& snapshot) {
             << " Sign in again, or quit Kelvane to unmount.\n";
     if (snapshot.contains("activity"))
         renderActivity(out, snapshot.value("activity").toObject());
+    if (snapshot.contains("fileProvider"))
+        renderFileProvider(out, snapshot.value("fileProvider").toObject());
     return text;
 }
 
