@@ -79,6 +79,11 @@ bool isLocal(std::exception_ptr error) {
     }
 }
 
+TransportError cutShort() {
+    return TransportError(QStringLiteral("The connection closed before the whole answer arrived."),
+                          QNetworkReply::RemoteHostClosedError);
+}
+
 std::chrono::milliseconds backoff(int attempt) {
     return std::chrono::seconds(qint64(1) << attempt);
 }
@@ -132,6 +137,8 @@ QCoro::Task<qint64> streamRange(TransferContext& c, QUrl url, QFile& file, qint6
         throw FileProviderError::serverUnreachable();
     if (!sink.full() && reply->error() != QNetworkReply::NoError)
         throw c.session.failureOf(*reply);
+    if (sink.cutShort())
+        throw cutShort();
     co_return sink.written();
 }
 
@@ -181,6 +188,8 @@ QCoro::Task<QString> downloadWithProgress(TransferContext& c, QUrl url, QString 
         failure = std::make_exception_ptr(FileProviderError::serverUnreachable());
     else if (reply->error() != QNetworkReply::NoError)
         failure = std::make_exception_ptr(c.session.failureOf(*reply));
+    else if (sink.cutShort())
+        failure = std::make_exception_ptr(cutShort());
     if (failure) {
         QFile::remove(target);
         std::rethrow_exception(failure);

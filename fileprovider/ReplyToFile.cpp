@@ -1,5 +1,7 @@
 #include "fileprovider/ReplyToFile.h"
 
+#include <QRegularExpression>
+
 ReplyToFile::ReplyToFile(QNetworkReply& reply, QFile& file, Options options)
     : reply_(reply), file_(file), options_(std::move(options)) {
     buffer_.reserve(2 * kChunk);
@@ -32,6 +34,7 @@ void ReplyToFile::take() {
         return;
     }
     QByteArray data = reply_.readAll();
+    received_ += data.size();
     if (options_.limit >= 0) {
         const qint64 room = options_.limit - written_ - buffer_.size();
         if (data.size() >= room) {
@@ -59,8 +62,24 @@ void ReplyToFile::write() {
         options_.onWrite(written_);
 }
 
+bool ReplyToFile::cutShort() const {
+    if (refused_ || full_)
+        return false;
+    // A range answer announces its slice; any other its whole length.
+    static const QRegularExpression range(QStringLiteral("^bytes (\\d+)-(\\d+)/"));
+    const auto match = range.match(QString::fromLatin1(reply_.rawHeader("Content-Range")));
+    qint64 expected = -1;
+    if (reply_.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 206 &&
+        match.hasMatch())
+        expected = match.captured(2).toLongLong() - match.captured(1).toLongLong() + 1;
+    else if (reply_.header(QNetworkRequest::ContentLengthHeader).isValid())
+        expected = reply_.header(QNetworkRequest::ContentLengthHeader).toLongLong();
+    return expected >= 0 && received_ < expected;
+}
+
 void ReplyToFile::flush() {
     QObject::disconnect(readyRead_);
+    judge(); // an answer without a body is judged too
     if (reply_.bytesAvailable() > 0)
         take();
     if (!refused_)

@@ -33,6 +33,9 @@ public:
     bool refused() const { return refused_; }
     // The byte limit was reached (and the rest of the answer dropped).
     bool full() const { return full_; }
+    // Fewer bytes came than the answer announced. (Qt ends a reply whose connection closes
+    // mid-body as if it were complete.)
+    bool cutShort() const;
     const std::optional<QString>& fileError() const { return fileError_; }
 
 private:
@@ -45,6 +48,7 @@ private:
     Options options_;
     QByteArray buffer_;
     qint64 written_ = 0;
+    qint64 received_ = 0;
     bool judged_ = false;
     bool refused_ = false;
     bool full_ = false;
