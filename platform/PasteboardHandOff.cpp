@@ -58,7 +58,9 @@ QCoro::Task<QString> PasteboardHandOff::handToInstance(const QString& text) {
     const QDeadlineTimer deadline(options_.instanceLimit);
     QLocalSocket socket;
     socket.connectToServer(options_.instanceSocket);
-    if (!co_await qCoro(socket).waitForConnected(remaining(deadline)))
+    // A missing socket fails at once; only a connection under way is waited for.
+    if (socket.state() == QLocalSocket::UnconnectedState ||
+        !co_await qCoro(socket).waitForConnected(remaining(deadline)))
         co_return QStringLiteral("no running Kelvane answers");
     const QJsonObject request{{"command", kCommand}, {"text", text}};
     socket.write(QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n');
