@@ -3,6 +3,7 @@
 #include "fileprovider/ExtensionLogging.h"
 #include "fileprovider/FileProviderItem.h"
 #include "fileprovider/KelvaneAPI.h"
+#include "fileprovider/LedgerPace.h"
 #include "fileprovider/LocalFileError.h"
 #include "fileprovider/PrefetchTracker.h"
 #include "fileprovider/ReplyToFile.h"
@@ -171,8 +172,9 @@ QCoro::Task<QString> downloadWithProgress(TransferContext& c, QUrl url, QString 
          [](const QNetworkReply& r) {
              return r.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() < 400;
          },
-         [&c, transferId, progress, raw](qint64 received) {
-             c.ledger.update(transferId, received);
+         [&c, transferId, progress, raw, pace = LedgerPace()](qint64 received) mutable {
+             if (pace.due())
+                 c.ledger.update(transferId, received);
              const qint64 expected = raw->header(QNetworkRequest::ContentLengthHeader).toLongLong();
              if (expected >= 1)
                  progress->setCompletedUnitCount(std::min<qint64>(received * 100 / expected, 99));
@@ -306,6 +308,7 @@ QCoro::Task<> fetchPartialContents(TransferContext& c, QString identifier,
     }
 
     qint64 written = 0;
+    LedgerPace pace;
     for (int attempt = 0; start + written < end;) {
         const qint64 before = written;
         std::exception_ptr error;
@@ -314,7 +317,8 @@ QCoro::Task<> fetchPartialContents(TransferContext& c, QString identifier,
             co_await streamRange(c, url, file, start + written, end, [&, before](qint64 now) {
                 written = before + now;
                 progress->setCompletedUnitCount(std::min(minimal.length, written));
-                c.ledger.update(transferId, written);
+                if (pace.due())
+                    c.ledger.update(transferId, written);
             });
             break; // the stream ended: what it brought is the fetched range
         } catch (...) {
@@ -343,6 +347,7 @@ QCoro::Task<> fetchPartialContents(TransferContext& c, QString identifier,
         co_return;
     }
     progress->setCompletedUnitCount(std::min(minimal.length, written));
+    c.ledger.update(transferId, written);
     done(target, FileProviderItem::from(*found.entry, found.parent), {start, written}, 0, nullptr);
     c.ledger.finish(transferId);
 }

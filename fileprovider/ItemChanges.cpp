@@ -4,6 +4,7 @@
 #include "fileprovider/FileProviderExtension.h"
 #include "fileprovider/FileProviderItem.h"
 #include "fileprovider/KelvaneAPI.h"
+#include "fileprovider/LedgerPace.h"
 #include "fileprovider/LocalFileError.h"
 #include "fileprovider/MultipartUploader.h"
 #include "fileprovider/PinStore.h"
@@ -90,10 +91,12 @@ public:
         : ledger_(ledger), id_(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()),
           progress_(std::move(progress)) {
         ledger_.begin(id_, path, size, SyncTransfer::Direction::upload);
-        progress_->setObserver([&ledger = ledger_, id = id_, size](qint64 completed, qint64 total) {
-            if (total > 0)
-                ledger.update(id, qint64(double(completed) / double(total) * double(size)));
-        });
+        progress_->setObserver(
+            [&ledger = ledger_, id = id_, size,
+             pace = std::make_shared<LedgerPace>()](qint64 completed, qint64 total) {
+                if (total > 0 && pace->due())
+                    ledger.update(id, qint64(double(completed) / double(total) * double(size)));
+            });
     }
     ~LedgerUpload() { finish(); }
     void update(qint64 bytes) { ledger_.update(id_, bytes); }

@@ -23,8 +23,8 @@ namespace {
 // The state one upload's parts share. The file handle serves every part, each seek-and-read
 // under the file lock; results and the byte counter have locks of their own.
 struct Upload {
-    Upload(qint64 size_, std::shared_ptr<FileProviderProgress> progress_,
-           TransferSession& session_, KelvaneAPI& api_)
+    Upload(qint64 size_, std::shared_ptr<FileProviderProgress> progress_, TransferSession& session_,
+           KelvaneAPI& api_)
         : size(size_), parts(int(partCount(size_))), progress(std::move(progress_)),
           session(session_), api(api_) {}
 

@@ -26,10 +26,9 @@ qint64 PrefetchTracker::recordAndAdvise(const QString& itemId, qint64 requestedS
     std::lock_guard guard(lock_);
     const QDateTime now = clock_();
     const State previous = states_.value(itemId);
-    const bool sequential =
-        std::llabs(requestedStart - previous.lastEnd) < kSequentialWindow ||
-        (previous.fetchedEnd > 0 &&
-         std::llabs(requestedStart - previous.fetchedEnd) < kSequentialWindow);
+    const bool sequential = std::llabs(requestedStart - previous.lastEnd) < kSequentialWindow ||
+                            (previous.fetchedEnd > 0 &&
+                             std::llabs(requestedStart - previous.fetchedEnd) < kSequentialWindow);
     const qint64 streak = sequential ? std::min(previous.streak + 1, kStreakCap) : 0;
     states_.insert(itemId, State{requestedEnd, streak, now, 0});
     evictIfStale_locked(now);

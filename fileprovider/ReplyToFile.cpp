@@ -33,16 +33,22 @@ void ReplyToFile::take() {
             abortSoon(reply_);
         return;
     }
-    QByteArray data = reply_.readAll();
-    received_ += data.size();
+    // Straight into the buffer: no copy of every piece that arrives.
+    qint64 available = reply_.bytesAvailable();
     if (options_.limit >= 0) {
         const qint64 room = options_.limit - written_ - buffer_.size();
-        if (data.size() >= room) {
-            data.truncate(room);
+        if (available >= room) {
+            available = room;
             full_ = true;
         }
     }
-    buffer_.append(data);
+    const qsizetype at = buffer_.size();
+    buffer_.resize(at + available);
+    const qint64 got = reply_.read(buffer_.data() + at, available);
+    buffer_.resize(at + std::max<qint64>(got, 0));
+    received_ += std::max<qint64>(got, 0);
+    if (full_)
+        reply_.readAll(); // past the limit: dropped
     if (buffer_.size() >= kChunk || full_)
         write();
     if (full_ || fileError_)
@@ -57,7 +63,7 @@ void ReplyToFile::write() {
         return;
     }
     written_ += buffer_.size();
-    buffer_.clear();
+    buffer_.resize(0); // keeps the allocation for the next chunk
     if (options_.onWrite)
         options_.onWrite(written_);
 }
