@@ -7,7 +7,7 @@
 // the application reads the ledger twice a second, so a few reports a second say it all.
 class LedgerPace {
 public:
-    static constexpr qint64 kIntervalMs = 100;
+    static constexpr qint64 kIntervalMs = 250;
 
     // Whether a report is due now; the first always is.
     bool due() {

@@ -58,9 +58,14 @@ void ReplyToFile::take() {
 void ReplyToFile::write() {
     if (buffer_.isEmpty() || fileError_)
         return;
-    if (file_.write(buffer_) != buffer_.size()) {
-        fileError_ = file_.errorString();
-        return;
+    // One chunk, handed to the kernel in slices that stay in the processor's cache: measured
+    // here, 64 KiB writes copy into the page cache several times faster than 1 MiB ones.
+    for (qsizetype at = 0; at < buffer_.size(); at += kSlice) {
+        const qint64 length = std::min<qint64>(kSlice, buffer_.size() - at);
+        if (file_.write(buffer_.constData() + at, length) != length) {
+            fileError_ = file_.errorString();
+            return;
+        }
     }
     written_ += buffer_.size();
     buffer_.resize(0); // keeps the allocation for the next chunk

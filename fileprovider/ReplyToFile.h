@@ -12,6 +12,7 @@
 class ReplyToFile {
 public:
     static constexpr qint64 kChunk = 1024 * 1024;
+    static constexpr qint64 kSlice = 64 * 1024;
 
     struct Options {
         // Most bytes to take; negative: no limit.
