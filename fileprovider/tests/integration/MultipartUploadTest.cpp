@@ -4,6 +4,9 @@
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
+#include <QMap>
+#include <QUrl>
+#include <QUrlQuery>
 
 namespace {
 
@@ -18,11 +21,15 @@ protected:
                                                    extension->session(), extension->api()));
     }
     int aborts() { return int(requestsNamed("POST", "/api/files/direct-multipart-abort").size()); }
+    // Each part's length by part number (parts may reach the store in any order).
     QList<qint64> partLengths() {
-        QList<qint64> lengths;
-        for (const QJsonValue& v : requestsNamed("PUT", "/objects/uploads/"))
-            lengths.append(v.toObject().value("Content-Length").toString().toLongLong());
-        return lengths;
+        QMap<int, qint64> byNumber;
+        for (const QJsonValue& v : requestsNamed("PUT", "/objects/uploads/")) {
+            const QUrlQuery query(QUrl(v.toObject().value("target").toString()).query());
+            byNumber.insert(query.queryItemValue("partNumber").toInt(),
+                            v.toObject().value("Content-Length").toString().toLongLong());
+        }
+        return byNumber.values();
     }
     QList<int> completedPartNumbers() {
         const QJsonArray complete = requestsNamed("POST", "/api/files/direct-multipart-complete");
