@@ -22,10 +22,10 @@ struct Fault {
     QString contentType{};
     int delayMs = 0;
     bool cut = false;
-    // Object downloads only: the answer goes through but its connection closes after this
-    // many body bytes.
-    qint64 cutAfterBytes = 0;
     int count = 1;
+    // Object downloads only: the answer goes through but its connection closes after this
+    // many body bytes. (Last, so positional initialisers elsewhere keep their meaning.)
+    qint64 cutAfterBytes = 0;
 };
 
 // Runs the real kelvane-devserver on 127.0.0.1 for a test and steers it through its admin
