@@ -18,27 +18,33 @@ int neither(HostSession& session) {
                                            "an error"));
 }
 
-// Writes [start, end) of the kept file to out; the count written, or -1.
-qint64 writeSlice(const QString& kept, qint64 start, qint64 end, const QString& out,
-                  QString* error) {
-    QFile in(kept);
+// Writes the kept segments, one after the other, to out; the count written, or -1.
+qint64 writeSegments(const QList<HostContentCache::Segment>& segments, const QString& out,
+                     QString* error) {
     QFile target(out);
-    if (!in.open(QIODevice::ReadOnly) || !in.seek(start)) {
-        *error = QStringLiteral("cannot read %1: %2").arg(kept, in.errorString());
-        return -1;
-    }
     if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         *error = QStringLiteral("cannot write %1: %2").arg(out, target.errorString());
         return -1;
     }
+    QByteArray chunk;
     qint64 written = 0;
-    while (start + written < end) {
-        const QByteArray chunk = in.read(std::min(kCopyChunk, end - start - written));
-        if (chunk.isEmpty() || target.write(chunk) != chunk.size()) {
-            *error = QStringLiteral("cannot copy into %1").arg(out);
+    for (const HostContentCache::Segment& segment : segments) {
+        QFile in(segment.file);
+        if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered) ||
+            !in.seek(segment.range.location)) {
+            *error = QStringLiteral("cannot read %1: %2").arg(segment.file, in.errorString());
             return -1;
         }
-        written += chunk.size();
+        for (qint64 done = 0; done < segment.range.length;) {
+            chunk.resize(std::min(kCopyChunk, segment.range.length - done));
+            const qint64 got = in.read(chunk.data(), chunk.size());
+            if (got <= 0 || target.write(chunk.constData(), got) != got) {
+                *error = QStringLiteral("cannot copy into %1").arg(out);
+                return -1;
+            }
+            done += got;
+            written += got;
+        }
     }
     return written;
 }
@@ -118,8 +124,8 @@ int ReadCommand::run(HostSession& session, const QStringList& arguments) {
     const FileProviderRange wanted{r->offset, r->length};
 
     QJsonObject extra;
-    auto hit = session.contents().covering(*id, wanted);
-    if (hit) {
+    FileProviderItemPtr item = session.contents().covering(*id, wanted);
+    if (item) {
         extra.insert("fetched", QStringLiteral("kept"));
     } else {
         const auto answer = HostCalls::fetchPartial(session, *id, wanted, r->alignment);
@@ -131,27 +137,20 @@ int ReadCommand::run(HostSession& session, const QStringList& arguments) {
             return session.fail(answer->error);
         if (!answer->file || !answer->item)
             return neither(session);
-        const auto kept =
-            session.contents().add(*id, answer->item, *answer->file, answer->fetched, &error);
-        if (!kept)
+        if (!session.contents().add(*id, answer->item, *answer->file, answer->fetched, &error))
             return session.failWith(HostSession::kFailed, error);
-        hit = HostContentCache::Hit{*kept, answer->item};
+        item = answer->item;
         extra.insert(
             "fetched",
             QStringLiteral("%1+%2").arg(answer->fetched.location).arg(answer->fetched.length));
     }
     // An application reads what the kept ranges hold from the offset on, up to the end.
-    const qint64 size = hit->item->documentSize().value_or(0);
-    qint64 end = std::min(r->offset + r->length, size);
-    for (const FileProviderRange& k : session.contents().ranges(*id)) {
-        if (k.location <= r->offset && r->offset <= k.location + k.length)
-            end = std::min(end, k.location + k.length);
-    }
+    const qint64 end = std::min(r->offset + r->length, item->documentSize().value_or(0));
     const qint64 written =
-        writeSlice(hit->file, r->offset, std::max(end, r->offset), r->out, &error);
+        writeSegments(session.contents().segments(*id, r->offset, end), r->out, &error);
     if (written < 0)
         return session.failWith(HostSession::kFailed, error);
     extra.insert("read", written);
-    session.printItem(*hit->item, extra);
+    session.printItem(*item, extra);
     return HostSession::kOk;
 }

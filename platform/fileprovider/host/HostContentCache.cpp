@@ -5,30 +5,8 @@
 
 namespace {
 
-constexpr qint64 kCopyChunk = 4 * 1024 * 1024;
-
-// Copies the range between two files of the same layout, chunk by chunk.
-bool copyRange(const QString& from, const QString& to, FileProviderRange range, QString* error) {
-    QFile in(from);
-    QFile out(to);
-    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::ReadWrite)) {
-        *error = in.isOpen() ? out.errorString() : in.errorString();
-        return false;
-    }
-    if (!in.seek(range.location) || !out.seek(range.location)) {
-        *error = QStringLiteral("cannot seek to %1").arg(range.location);
-        return false;
-    }
-    qint64 left = range.length;
-    while (left > 0) {
-        const QByteArray chunk = in.read(std::min(left, kCopyChunk));
-        if (chunk.isEmpty() || out.write(chunk) != chunk.size()) {
-            *error = chunk.isEmpty() ? in.errorString() : out.errorString();
-            return false;
-        }
-        left -= chunk.size();
-    }
-    return true;
+qint64 endOf(const FileProviderRange& r) {
+    return r.location + r.length;
 }
 
 } // namespace
@@ -42,63 +20,94 @@ QList<FileProviderRange> HostContentCache::merged(QList<FileProviderRange> range
     for (const FileProviderRange& r : ranges) {
         if (r.length <= 0)
             continue;
-        if (!out.isEmpty() && r.location <= out.last().location + out.last().length) {
-            const qint64 end =
-                std::max(out.last().location + out.last().length, r.location + r.length);
-            out.last().length = end - out.last().location;
-        } else {
+        if (!out.isEmpty() && r.location <= endOf(out.last()))
+            out.last().length = std::max(endOf(out.last()), endOf(r)) - out.last().location;
+        else
             out.append(r);
-        }
     }
     return out;
 }
 
-std::optional<HostContentCache::Hit> HostContentCache::covering(const QString& identifier,
-                                                                FileProviderRange range) const {
-    const auto it = items_.constFind(identifier);
-    if (it == items_.cend())
-        return std::nullopt;
-    const qint64 start = std::clamp<qint64>(range.location, 0, it->size);
-    const qint64 end = std::clamp<qint64>(range.location + range.length, start, it->size);
-    if (start == end)
-        return start == it->size ? std::optional(Hit{it->file, it->item}) : std::nullopt;
-    for (const FileProviderRange& kept : it->ranges) {
-        if (kept.location <= start && end <= kept.location + kept.length)
-            return Hit{it->file, it->item};
-    }
-    return std::nullopt;
+void HostContentCache::drop(Kept& kept) {
+    for (const Segment& piece : std::as_const(kept.pieces))
+        QFile::remove(piece.file);
+    kept.pieces.clear();
 }
 
-std::optional<QString> HostContentCache::add(const QString& identifier, FileProviderItemPtr item,
-                                             const QString& fetchedFile, FileProviderRange fetched,
-                                             QString* error) {
-    const qint64 itemSize = item->documentSize().value_or(0);
+FileProviderItemPtr HostContentCache::covering(const QString& identifier,
+                                               FileProviderRange range) const {
+    const auto it = items_.constFind(identifier);
+    if (it == items_.cend())
+        return nullptr;
+    const qint64 start = std::clamp<qint64>(range.location, 0, it->size);
+    const qint64 end = std::clamp<qint64>(endOf(range), start, it->size);
+    if (start == end)
+        return start == it->size ? it->item : nullptr;
+    for (const FileProviderRange& kept : ranges(identifier)) {
+        if (kept.location <= start && end <= endOf(kept))
+            return it->item;
+    }
+    return nullptr;
+}
+
+bool HostContentCache::add(const QString& identifier, FileProviderItemPtr item,
+                           const QString& fetchedFile, FileProviderRange fetched, QString* error) {
     auto it = items_.find(identifier);
     if (it != items_.end() && it->item->itemVersion() != item->itemVersion()) {
-        QFile::remove(it->file);
+        drop(*it);
         items_.erase(it);
         it = items_.end();
     }
-    if (it == items_.end()) {
-        const QString file = dir_.filePath(QString::number(nextFile_++));
-        if (!QFile::rename(fetchedFile, file)) {
-            *error = QStringLiteral("cannot keep %1").arg(fetchedFile);
-            QFile::remove(fetchedFile);
-            return std::nullopt;
-        }
-        items_.insert(identifier, Kept{std::move(item), itemSize, file, merged({fetched})});
-        return file;
+    const QString file = dir_.filePath(QString::number(nextFile_++));
+    if (!QFile::rename(fetchedFile, file)) {
+        *error = QStringLiteral("cannot keep %1").arg(fetchedFile);
+        QFile::remove(fetchedFile);
+        return false;
     }
-    const bool copied = copyRange(fetchedFile, it->file, fetched, error);
-    QFile::remove(fetchedFile);
-    if (!copied)
-        return std::nullopt;
+    if (it == items_.end())
+        it = items_.insert(identifier, Kept{nullptr, item->documentSize().value_or(0), {}});
     it->item = std::move(item);
-    it->ranges.append(fetched);
-    it->ranges = merged(it->ranges);
-    return it->file;
+    // A piece the new one holds whole is no longer read from.
+    it->pieces.removeIf([&](const Segment& piece) {
+        const bool inside =
+            fetched.location <= piece.range.location && endOf(piece.range) <= endOf(fetched);
+        if (inside)
+            QFile::remove(piece.file);
+        return inside;
+    });
+    it->pieces.append({file, fetched});
+    std::sort(it->pieces.begin(), it->pieces.end(), [](const Segment& a, const Segment& b) {
+        return a.range.location < b.range.location;
+    });
+    return true;
 }
 
 QList<FileProviderRange> HostContentCache::ranges(const QString& identifier) const {
-    return items_.value(identifier).ranges;
+    QList<FileProviderRange> all;
+    for (const Segment& piece : items_.value(identifier).pieces)
+        all.append(piece.range);
+    return merged(all);
+}
+
+QList<HostContentCache::Segment> HostContentCache::segments(const QString& identifier, qint64 from,
+                                                            qint64 to) const {
+    QList<Segment> out;
+    const auto it = items_.constFind(identifier);
+    if (it == items_.cend())
+        return out;
+    for (qint64 at = from; at < to;) {
+        // The piece holding this byte that reaches furthest.
+        const Segment* best = nullptr;
+        for (const Segment& piece : it->pieces) {
+            if (piece.range.location <= at && at < endOf(piece.range) &&
+                (!best || endOf(piece.range) > endOf(best->range)))
+                best = &piece;
+        }
+        if (!best)
+            break;
+        const qint64 end = std::min(endOf(best->range), to);
+        out.append({best->file, {at, end - at}});
+        at = end;
+    }
+    return out;
 }

@@ -8,36 +8,39 @@
 #include <QTemporaryDir>
 #include <optional>
 
-// The parts of items the system has fetched, as it keeps them between reads: one full-size
-// file per item in a folder of its own, with the ranges that hold the item's bytes. A new
-// version of an item drops what was kept of the old one. Main thread only.
+// The parts of items the system has fetched, as it keeps them between reads: each fetched
+// file as it came (full size, holding its range), so keeping a fetch costs a rename rather
+// than a copy of its bytes. A new version of an item drops what was kept of the old one.
+// Main thread only.
 class HostContentCache {
 public:
     HostContentCache();
 
-    struct Hit {
+    // A stretch of an item's bytes and the kept file that holds it at the same offset.
+    struct Segment {
         QString file;
-        FileProviderItemPtr item;
+        FileProviderRange range;
     };
-    // The kept file and item when every byte of [location, location + length) is kept (a
-    // range reaching past the item's end counts up to the end); nothing otherwise.
-    std::optional<Hit> covering(const QString& identifier, FileProviderRange range) const;
-    // Takes over what a partial fetch handed back (the file is moved or copied in and then
-    // gone) and returns the item's kept file; nothing, with the reason, when it cannot.
-    std::optional<QString> add(const QString& identifier, FileProviderItemPtr item,
-                               const QString& fetchedFile, FileProviderRange fetched,
-                               QString* error);
+    // The kept item when every byte of [location, location + length) is kept (a range
+    // reaching past the item's end counts up to the end); nothing otherwise.
+    FileProviderItemPtr covering(const QString& identifier, FileProviderRange range) const;
+    // Takes over what a partial fetch handed back (the file is moved in and then gone);
+    // false, with the reason, when it cannot.
+    bool add(const QString& identifier, FileProviderItemPtr item, const QString& fetchedFile,
+             FileProviderRange fetched, QString* error);
     // The kept ranges of an item, merged and in order.
     QList<FileProviderRange> ranges(const QString& identifier) const;
+    // The files to read [from, to) from, in order; they stop where the kept bytes do.
+    QList<Segment> segments(const QString& identifier, qint64 from, qint64 to) const;
 
 private:
     struct Kept {
         FileProviderItemPtr item;
         qint64 size = 0;
-        QString file;
-        QList<FileProviderRange> ranges;
+        QList<Segment> pieces;
     };
     static QList<FileProviderRange> merged(QList<FileProviderRange> ranges);
+    static void drop(Kept& kept);
 
     QTemporaryDir dir_;
     QHash<QString, Kept> items_;

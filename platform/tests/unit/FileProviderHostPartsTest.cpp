@@ -105,22 +105,38 @@ TEST(FileProviderHostParts, TheContentCacheKeepsMergedRangesUntilTheItemChanges)
     };
     HostContentCache cache;
     QString error;
-    ASSERT_TRUE(
-        cache.add("/a", item(100, "1"), fetchedFile("f1", 100, {0, 40}, 'x'), {0, 40}, &error));
+    const QString first = fetchedFile("f1", 100, {0, 40}, 'x');
+    ASSERT_TRUE(cache.add("/a", item(100, "1"), first, {0, 40}, &error));
+    EXPECT_FALSE(QFile::exists(first)) << "the fetched file is moved in, not copied";
     EXPECT_TRUE(cache.covering("/a", {10, 20}));
     EXPECT_FALSE(cache.covering("/a", {30, 20}));
-    const auto kept =
-        cache.add("/a", item(100, "1"), fetchedFile("f2", 100, {40, 30}, 'y'), {40, 30}, &error);
-    ASSERT_TRUE(kept);
+    ASSERT_TRUE(
+        cache.add("/a", item(100, "1"), fetchedFile("f2", 100, {40, 30}, 'y'), {40, 30}, &error));
     EXPECT_EQ(cache.ranges("/a"), (QList<FileProviderRange>{{0, 70}}));
-    QFile keptFile(*kept);
-    ASSERT_TRUE(keptFile.open(QIODevice::ReadOnly));
-    EXPECT_EQ(keptFile.readAll().mid(35, 10), QByteArray("xxxxxyyyyy"));
+    EXPECT_TRUE(cache.covering("/a", {35, 10})) << "a read across two fetches is kept";
+    const auto across = cache.segments("/a", 35, 45);
+    ASSERT_EQ(across.size(), 2);
+    QByteArray bytes;
+    for (const HostContentCache::Segment& s : across) {
+        QFile f(s.file);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        f.seek(s.range.location);
+        bytes += f.read(s.range.length);
+    }
+    EXPECT_EQ(bytes, QByteArray("xxxxxyyyyy"));
+    EXPECT_EQ(cache.segments("/a", 60, 100).size(), 1) << "segments stop where kept bytes do";
+    EXPECT_EQ(cache.segments("/a", 60, 100).first().range.length, 10);
     EXPECT_FALSE(cache.covering("/a", {60, 1000})) << "bytes 70 to the end are not kept";
     EXPECT_TRUE(cache.covering("/a", {100, 10})) << "at the end nothing is missing";
 
+    const auto replaced = cache.segments("/a", 0, 10).first().file;
     ASSERT_TRUE(
-        cache.add("/a", item(100, "2"), fetchedFile("f3", 100, {80, 20}, 'z'), {80, 20}, &error));
+        cache.add("/a", item(100, "1"), fetchedFile("f3", 100, {0, 50}, 'w'), {0, 50}, &error));
+    EXPECT_FALSE(QFile::exists(replaced)) << "a piece held whole by a newer one is dropped";
+    EXPECT_EQ(cache.ranges("/a"), (QList<FileProviderRange>{{0, 70}}));
+
+    ASSERT_TRUE(
+        cache.add("/a", item(100, "2"), fetchedFile("f4", 100, {80, 20}, 'z'), {80, 20}, &error));
     EXPECT_EQ(cache.ranges("/a"), (QList<FileProviderRange>{{80, 20}})) << "a new version";
     EXPECT_FALSE(cache.covering("/a", {0, 10}));
 }
