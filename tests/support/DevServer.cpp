@@ -200,6 +200,10 @@ void DevServer::setPresignExpiry(qint64 seconds) {
     admin("POST", "/admin/object-store", {{"presign_ttl_seconds", seconds}});
 }
 
+int DevServer::mostHeldAtOnce() {
+    return admin("GET", "/admin/faults").value("most_held_at_once").toInt();
+}
+
 QJsonObject DevServer::objectStore() {
     return admin("GET", "/admin/object-store");
 }

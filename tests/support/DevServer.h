@@ -58,6 +58,8 @@ public:
 
     void injectFault(const Fault& fault);
     void clearFaults();
+    // The most requests that delay faults held at one time since the last clearFaults().
+    int mostHeldAtOnce();
     void emitEvent(const QString& event, const QString& data);
     void closeStreams();
     // Event streams open right now; lets a test wait until a client is listening.

@@ -10,6 +10,7 @@ void FaultInjector::add(const FaultRule& rule) {
 void FaultInjector::clear() {
     std::lock_guard lock(mutex_);
     rules_.clear();
+    mostHeld_ = held_;
 }
 
 std::optional<FaultRule> FaultInjector::take(const std::string& method, const std::string& path) {
@@ -27,8 +28,15 @@ std::optional<FaultRule> FaultInjector::take(const std::string& method, const st
 
 bool FaultInjector::waitDelay(int delayMs) {
     std::unique_lock lock(mutex_);
+    mostHeld_ = std::max(mostHeld_, ++held_);
     wake_.wait_for(lock, std::chrono::milliseconds(delayMs), [this] { return shuttingDown_; });
+    --held_;
     return !shuttingDown_;
+}
+
+int FaultInjector::mostHeldAtOnce() {
+    std::lock_guard lock(mutex_);
+    return mostHeld_;
 }
 
 void FaultInjector::shutdown() {

@@ -20,10 +20,15 @@ public:
     // Holds the calling request for a rule's delay; false when the server stops meanwhile.
     bool waitDelay(int delayMs);
     void shutdown();
+    // The most requests held by delays at one time since the start or the last clear(): what
+    // a client really had in flight at once, which a test cannot tell from the answers.
+    int mostHeldAtOnce();
 
 private:
     std::mutex mutex_;
     std::condition_variable wake_;
     std::list<FaultRule> rules_;
     bool shuttingDown_ = false;
+    int held_ = 0;
+    int mostHeld_ = 0;
 };
