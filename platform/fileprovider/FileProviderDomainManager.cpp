@@ -54,8 +54,21 @@ void FileProviderDomainManager::evictItem(const QString& itemIdentifier) {
     const QFileInfo info(*local);
     if (!info.exists() && !info.isSymLink())
         return;
-    const bool removed = info.isDir() && !info.isSymLink() ? QDir(*local).removeRecursively()
-                                                           : QFile::remove(*local);
+    bool removed = true;
+    if (*local == Paths::cloudStorageRoot()) {
+        // The domain's folder stays where the user and the file manager know it; only what
+        // was downloaded into it goes.
+        const QDir root(*local);
+        for (const QFileInfo& child : root.entryInfoList(QDir::AllEntries | QDir::Hidden |
+                                                         QDir::System | QDir::NoDotAndDotDot))
+            removed =
+                (child.isDir() && !child.isSymLink() ? QDir(child.filePath()).removeRecursively()
+                                                     : QFile::remove(child.filePath())) &&
+                removed;
+    } else {
+        removed = info.isDir() && !info.isSymLink() ? QDir(*local).removeRecursively()
+                                                    : QFile::remove(*local);
+    }
     if (!removed)
         throw FileProviderError(
             FileProviderError::kFileError,

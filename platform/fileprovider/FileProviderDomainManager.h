@@ -25,9 +25,10 @@ public:
     // the root joined with the item's server path for any absolute path; else nothing.
     std::optional<QString> userVisiblePath(const QString& itemIdentifier) const;
 
-    // Drops the local copy of the item (a folder's with everything in it) from the domain's
-    // root; an item with no local copy succeeds. Throws FileProviderError: no-such-item for
-    // an identifier that names no place in the domain, a file error when the copy stays.
+    // Drops the local copy of the item (a folder's with everything in it; the root's contents,
+    // the root itself stays) from the domain's root; an item with no local copy succeeds. Throws
+    // FileProviderError: no-such-item for an identifier that names no place in the domain, a file
+    // error when the copy stays.
     void evictItem(const QString& itemIdentifier);
     // Asks the system to download the whole item into the domain's root soon. Throws
     // FileProviderError: no-such-item for an identifier that names no place in the domain, a

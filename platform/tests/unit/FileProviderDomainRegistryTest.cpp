@@ -116,6 +116,16 @@ TEST_F(FileProviderDomainRegistryTest, EvictionDropsLocalCopiesAndDownloadsAreQu
     EXPECT_FALSE(QFileInfo::exists(Paths::cloudStorageRoot() + "/Team/Sub"));
     EXPECT_THROW(manager->evictItem("NSFileProviderTrashContainerItemIdentifier"),
                  FileProviderError);
+    QDir().mkpath(Paths::cloudStorageRoot() + "/Other/Deep");
+    QFile hidden(Paths::cloudStorageRoot() + "/.hidden");
+    ASSERT_TRUE(hidden.open(QIODevice::WriteOnly));
+    hidden.close();
+    manager->evictItem(FileProviderItemIdentifier::kRootContainer);
+    EXPECT_TRUE(QFileInfo(Paths::cloudStorageRoot()).isDir()) << "the domain's folder stays";
+    EXPECT_TRUE(QDir(Paths::cloudStorageRoot())
+                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                    .isEmpty())
+        << "everything downloaded into it goes";
 
     manager->requestDownload("/Team/b.txt");
     manager->requestDownload("/Team/c.txt");
