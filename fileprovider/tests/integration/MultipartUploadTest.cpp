@@ -94,6 +94,34 @@ TEST_F(MultipartUploadTest, AFileThatShrankIsAShortReadNamingTheBytes) {
               "file read: " + home.file("absent"));
 }
 
+TEST_F(MultipartUploadTest, AFileThatShrinksWhileItsPartIsSentIsAShortReadToo) {
+    // Both parts pass the size check, then wait for their addresses while the file loses most
+    // of the second part; that part's body, streamed from the file, ends early.
+    const QString local = localFile("shrinking", bytes(kPart + 4096, 12));
+    server.injectFault(
+        {.path = "/api/files/direct-multipart-part-url", .delayMs = 1500, .count = 0});
+    auto result = std::make_shared<std::optional<QString>>();
+    progress = std::make_shared<FileProviderProgress>(100);
+    [](auto task, auto result) -> QCoro::Task<> {
+        try {
+            co_await std::move(task);
+            *result = QString();
+        } catch (const std::exception& e) {
+            *result = QString::fromUtf8(e.what());
+        }
+    }(MultipartUploader::upload(local, kPart + 4096, "/Team/shrinking.bin", progress,
+                                extension->session(), extension->api()),
+                               result);
+    ASSERT_TRUE(waitUntil(
+        [&] { return requestsNamed("POST", "/api/files/direct-multipart-part-url").size() == 2; }));
+    ASSERT_TRUE(QFile(local).resize(kPart + 1000));
+    ASSERT_TRUE(waitUntil([&] { return result->has_value(); }, std::chrono::seconds(30)));
+    EXPECT_EQ(**result, "file read: part 2 short read 1000/4096");
+    EXPECT_EQ(aborts(), 1);
+    EXPECT_TRUE(requestsNamed("POST", "/api/files/direct-multipart-complete").isEmpty());
+    EXPECT_LT(progress->completedUnitCount(), 100);
+}
+
 TEST_F(MultipartUploadTest, AFailedImportAfterACompletedUploadIsACompletionFailure) {
     server.injectFault({.path = "/api/files/direct-import",
                         .status = 500,
