@@ -88,7 +88,10 @@ TEST_F(PartialFetchTest, RangesFollowTheAlignmentAndAWholeAnswerOnlyCountsFromZe
 
     // From 0 the whole answer is the range's start; the stream's end ends the fetch.
     const QByteArray head(5000, 'k');
-    server.injectFault({.path = "/objects/*", .method = "GET", .status = 200, .body = head,
+    server.injectFault({.path = "/objects/*",
+                        .method = "GET",
+                        .status = 200,
+                        .body = head,
                         .contentType = "application/octet-stream"});
     const auto whole = fetchPartial("/Team/aligned.bin", {0, 10});
     ASSERT_FALSE(whole.error);
