@@ -79,7 +79,7 @@ TEST_F(FaultInjectionTest, ADelayHoldsTheAnswerBack) {
 }
 
 TEST_F(FaultInjectionTest, TheServerCountsTheMostRequestsHeldAtOnce) {
-    server.injectFault({.path = "/api/files/storage", .delayMs = 1500, .count = 0});
+    server.injectFault({.path = "/api/files/storage", .delayMs = 800, .count = 0});
     std::vector<std::unique_ptr<QNetworkReply>> replies;
     for (int i = 0; i < 3; ++i)
         replies.emplace_back(
