@@ -73,8 +73,17 @@ std::exception_ptr applyToEach(FileProviderDomainManager& manager, const QString
 QCoro::Task<> deleteItem(KelvaneAPI& api, QString identifier,
                          std::shared_ptr<FileProviderProgress> progress,
                          FileProviderReplicatedExtension::ErrorCompletion completion) {
+    const QString path = FileProviderItem::path(identifier);
+    // The root and the system's own containers are no item on the server: a DELETE for "/"
+    // would ask it to empty the whole workspace.
+    if (!path.startsWith('/') || path == QLatin1String("/")) {
+        qCCritical(lcExtension).noquote()
+            << QStringLiteral("deleteItem failed: %1 cannot be deleted").arg(identifier);
+        completion(std::make_exception_ptr(FileProviderError::deletionRejected()));
+        co_return;
+    }
     try {
-        co_await api.remove(FileProviderItem::path(identifier));
+        co_await api.remove(path);
     } catch (...) {
         const std::exception_ptr error = std::current_exception();
         const QString text = describe(error);

@@ -31,6 +31,16 @@ TEST_F(DeleteAndActionsTest, DeletingAnItemTheServerNoLongerHasSucceeds) {
                         .status = 409,
                         .body = "Item not found in index"});
     EXPECT_FALSE(remove("/Team/Welcome.txt").error) << "\"not found\" in any failure counts too";
+
+    server.clearFaults();
+    server.clearRequests();
+    for (const QString& container :
+         {FileProviderItemIdentifier::kRootContainer, FileProviderItemIdentifier::kTrashContainer,
+          FileProviderItemIdentifier::kWorkingSet, QStringLiteral("/")})
+        EXPECT_EQ(codeOf(remove(container).error), FileProviderError::kDeletionRejected)
+            << container.toStdString();
+    EXPECT_TRUE(requestsNamed("DELETE", "/api/files").isEmpty())
+        << "the workspace itself is never asked to go";
 }
 
 TEST_F(DeleteAndActionsTest, ShareLinksEncodeEachPieceAndSkipTheRoot) {
