@@ -32,6 +32,23 @@ QString describe(std::exception_ptr error) {
     }
 }
 
+// A name the server would read as more (or less) than one piece of a path.
+class UnusableNameError : public KelvaneError {
+public:
+    explicit UnusableNameError(QString name) : name_(std::move(name)) {}
+    QString description() const override {
+        return QStringLiteral("The name \"%1\" cannot be used for an item.").arg(name_);
+    }
+
+private:
+    QString name_;
+};
+
+bool isOnePathPiece(const QString& name) {
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
+           !name.contains('/') && !name.contains(QChar(0));
+}
+
 QUrl presignedURL(const QString& text) {
     const QUrl url(text, QUrl::StrictMode);
     if (!url.isValid() || url.scheme().isEmpty())
@@ -152,6 +169,8 @@ QCoro::Task<> createItem(TransferContext& c, FileProviderItemPtr itemTemplate,
     }
     std::optional<LedgerUpload> transfer;
     try {
+        if (!isOnePathPiece(name))
+            throw UnusableNameError(name);
         if (isDir) {
             co_await c.api.mkdir(path);
             progress->setCompletedUnitCount(100);
@@ -198,6 +217,8 @@ QCoro::Task<> modifyItem(TransferContext& c, FileProviderItemPtr item, quint64 c
     try {
         if (changedFields &
             (FileProviderItemField::kFilename | FileProviderItemField::kParentItemIdentifier)) {
+            if (!isOnePathPiece(item->filename()))
+                throw UnusableNameError(item->filename());
             const QString target = destinationPath(item->parentItemIdentifier(), item->filename());
             if (target != old) {
                 co_await c.api.move(old, target);

@@ -61,6 +61,17 @@ TEST_F(CreateItemTest, JunkNamesAndFilesWithoutContentsAreRefusedWithNothingSent
     EXPECT_EQ(codeOf(create(fileTemplate("/Team", "a.txt"), std::nullopt).error),
               FileProviderError::kNoSuchItem);
     EXPECT_FALSE(create(fileTemplate("/Team", "gone.txt"), home.file("absent")).error == nullptr);
+
+    // Names that are not one piece of a path would climb out of the folder or reach into
+    // another one.
+    server.clearRequests();
+    for (const QString name : {"..", ".", "a/b", ""}) {
+        const auto file = create(fileTemplate("/Team/Sub", name), localFile("named", "x"));
+        EXPECT_TRUE(textOf(file.error).contains("cannot be used")) << name.toStdString();
+        const auto folder = create(folderTemplate("/Team/Sub", name), std::nullopt);
+        EXPECT_TRUE(textOf(folder.error).contains("cannot be used")) << name.toStdString();
+    }
+    EXPECT_EQ(server.requests().size(), 0);
 }
 
 TEST_F(CreateItemTest, AFolderIsMadeWithMkdir) {

@@ -42,6 +42,13 @@ TEST_F(ModifyItemTest, ARenameIsOneMoveAndThePinFollowsTheItem) {
     const auto clash =
         modify(changedItem("/Team/none.txt", "/Team", "z.txt", 1), F::kFilename, std::nullopt);
     EXPECT_TRUE(textOf(clash.error).startsWith("HTTP 404")) << textOf(clash.error).toStdString();
+
+    server.clearRequests();
+    const auto climbing = modify(changedItem("/Team/Projects/y.txt", "/Team/Projects", "..", 1),
+                                 F::kFilename, std::nullopt);
+    EXPECT_TRUE(textOf(climbing.error).contains("cannot be used"));
+    EXPECT_TRUE(apiCalls().isEmpty()) << "nothing is moved";
+    EXPECT_EQ(PinStore::pinnedPaths(), QStringList({"/Team/Projects/y.txt"}));
 }
 
 TEST_F(ModifyItemTest, ANameAndContentsChangeMovesFirstThenUploadsToTheNewPath) {
