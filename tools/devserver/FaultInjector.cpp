@@ -34,6 +34,21 @@ bool FaultInjector::waitDelay(int delayMs) {
     return !shuttingDown_;
 }
 
+void FaultInjector::defer(const void* request, const FaultRule& rule) {
+    std::lock_guard lock(mutex_);
+    deferred_[request] = rule;
+}
+
+std::optional<FaultRule> FaultInjector::takeDeferred(const void* request) {
+    std::lock_guard lock(mutex_);
+    const auto it = deferred_.find(request);
+    if (it == deferred_.end())
+        return std::nullopt;
+    FaultRule rule = it->second;
+    deferred_.erase(it);
+    return rule;
+}
+
 int FaultInjector::mostHeldAtOnce() {
     std::lock_guard lock(mutex_);
     return mostHeld_;

@@ -2,6 +2,7 @@
 
 #include "tools/devserver/ApiRefusal.h"
 #include "tools/devserver/EventHub.h"
+#include "tools/devserver/FaultInjector.h"
 #include "tools/devserver/FilesTree.h"
 #include "tools/devserver/HttpJson.h"
 #include "tools/devserver/IncomingObject.h"
@@ -111,9 +112,23 @@ bool ObjectStoreRoutes::authorized(const Request& request, Response& response, c
 
 void ObjectStoreRoutes::put(const Request& request, Response& response,
                             const httplib::ContentReader& reader) {
-    const QString key = keyOf(request);
-    if (!authorized(request, response, key))
+    bool bodyRead = false;
+    const auto drain = [&] {
+        if (!bodyRead)
+            reader([](const char*, size_t) { return true; });
+        bodyRead = true;
+    };
+    if (const auto fault = faults_.takeDeferred(&request)) {
+        drain();
+        response.status = fault->status;
+        response.set_content(fault->body, fault->contentType);
         return;
+    }
+    const QString key = keyOf(request);
+    if (!authorized(request, response, key)) {
+        drain();
+        return;
+    }
     try {
         const auto filesPath = filesPathOf(key);
         const bool isPart = request.has_param("uploadId") || request.has_param("partNumber");
@@ -127,6 +142,7 @@ void ObjectStoreRoutes::put(const Request& request, Response& response,
         const int partNumber = isPart ? partNumberOf(request) : 0;
 
         IncomingObject body(store_.tempDir());
+        bodyRead = true;
         if (!receive(reader, body))
             return; // the client hung up; nothing is stored
         QString etag;
@@ -143,6 +159,7 @@ void ObjectStoreRoutes::put(const Request& request, Response& response,
         response.status = 200;
         response.set_header("ETag", etag.toStdString());
     } catch (const ApiRefusal& refusal) {
+        drain();
         sendRefusal(response, refusal);
     }
 }
