@@ -51,8 +51,27 @@ void ReplyToFile::take() {
         reply_.readAll(); // past the limit: dropped
     if (buffer_.size() >= kChunk || full_)
         write();
-    if (full_ || fileError_)
+    // An answer that ends at the limit finishes by itself and leaves its connection for the
+    // next request; only one that would go on is stopped.
+    if (fileError_ || (full_ && !endsAtLimit()))
         abortSoon(reply_);
+}
+
+bool ReplyToFile::endsAtLimit() const {
+    const qint64 length = announced();
+    return length >= 0 && length <= options_.limit;
+}
+
+qint64 ReplyToFile::announced() const {
+    // A range answer announces its slice; any other its whole length.
+    static const QRegularExpression range(QStringLiteral("^bytes (\\d+)-(\\d+)/"));
+    const auto match = range.match(QString::fromLatin1(reply_.rawHeader("Content-Range")));
+    if (reply_.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 206 &&
+        match.hasMatch())
+        return match.captured(2).toLongLong() - match.captured(1).toLongLong() + 1;
+    if (reply_.header(QNetworkRequest::ContentLengthHeader).isValid())
+        return reply_.header(QNetworkRequest::ContentLengthHeader).toLongLong();
+    return -1;
 }
 
 void ReplyToFile::write() {
@@ -76,15 +95,7 @@ void ReplyToFile::write() {
 bool ReplyToFile::cutShort() const {
     if (refused_ || full_)
         return false;
-    // A range answer announces its slice; any other its whole length.
-    static const QRegularExpression range(QStringLiteral("^bytes (\\d+)-(\\d+)/"));
-    const auto match = range.match(QString::fromLatin1(reply_.rawHeader("Content-Range")));
-    qint64 expected = -1;
-    if (reply_.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 206 &&
-        match.hasMatch())
-        expected = match.captured(2).toLongLong() - match.captured(1).toLongLong() + 1;
-    else if (reply_.header(QNetworkRequest::ContentLengthHeader).isValid())
-        expected = reply_.header(QNetworkRequest::ContentLengthHeader).toLongLong();
+    const qint64 expected = announced();
     return expected >= 0 && received_ < expected;
 }
 

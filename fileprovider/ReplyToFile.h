@@ -42,6 +42,9 @@ public:
 private:
     void take();
     bool judge();
+    bool endsAtLimit() const;
+    // The body length the answer announced; -1 when it did not.
+    qint64 announced() const;
     void write();
 
     QNetworkReply& reply_;
