@@ -4,6 +4,7 @@
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <algorithm>
 
 TransferSession::TransferSession() {
     const int managers =
@@ -58,9 +59,18 @@ QNetworkAccessManager& TransferSession::requireManager() {
 QNetworkAccessManager* TransferSession::manager() {
     if (invalidated_)
         return nullptr;
-    QNetworkAccessManager* chosen = managers_[next_ % managers_.size()].get();
-    ++next_;
-    return chosen;
+    // The least busy, the first of equals: transfers one after the other reuse one warm
+    // connection, transfers at once spread over the managers' connections.
+    std::vector<int> running(managers_.size(), 0);
+    for (const QPointer<QNetworkReply>& reply : std::as_const(replies_)) {
+        if (!reply || reply->isFinished())
+            continue;
+        for (size_t i = 0; i < managers_.size(); ++i) {
+            if (reply->manager() == managers_[i].get())
+                ++running[i];
+        }
+    }
+    return managers_[std::min_element(running.begin(), running.end()) - running.begin()].get();
 }
 
 void TransferSession::track(QNetworkReply* reply) {

@@ -35,9 +35,10 @@ public:
     TransportError failureOf(const QNetworkReply& reply) const;
     // What a transfer fails with once the session is invalidated.
     static TransportError cancelled();
-    // The next manager in turn, or cancelled() thrown once invalidated.
+    // The manager with the fewest running transfers, or cancelled() thrown once invalidated.
+    // A request made on it must be tracked at once, so the next choice counts it.
     QNetworkAccessManager& requireManager();
-    // The next manager in turn; nothing after invalidate().
+    // The same; nothing after invalidate().
     QNetworkAccessManager* manager();
     // Keeps the reply so invalidate() can cancel it.
     void track(QNetworkReply* reply);
@@ -49,6 +50,5 @@ public:
 private:
     std::vector<std::unique_ptr<QNetworkAccessManager>> managers_;
     QList<QPointer<QNetworkReply>> replies_;
-    size_t next_ = 0;
     bool invalidated_ = false;
 };
