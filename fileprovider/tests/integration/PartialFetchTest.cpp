@@ -51,9 +51,17 @@ TEST_F(PartialFetchTest, AStreamCutAfterThreeMebibytesResumesFromTheFirstMissing
     const auto fetched = fetchPartial("/Team/cut.bin", {8192, 100});
     ASSERT_FALSE(fetched.error) << textOf(fetched.error).toStdString();
     EXPECT_EQ(fetched.range, (FileProviderRange{8192, 9 * kMiB - 8192}));
-    EXPECT_EQ(ranges(),
-              QStringList({QStringLiteral("bytes=8192-%1").arg(9 * kMiB - 1),
-                           QStringLiteral("bytes=%1-%2").arg(8192 + 3 * kMiB).arg(9 * kMiB - 1)}));
+    // Two tries, each with an address of its own; Qt may send the cut request once more by
+    // itself (and drop its answer), so only the first and the last request are ours for sure.
+    const QString first = QStringLiteral("bytes=8192-%1").arg(9 * kMiB - 1);
+    const QString resumed = QStringLiteral("bytes=%1-%2").arg(8192 + 3 * kMiB).arg(9 * kMiB - 1);
+    const QStringList asked = ranges();
+    ASSERT_GE(asked.size(), 2);
+    EXPECT_EQ(asked.first(), first);
+    EXPECT_EQ(asked.last(), resumed);
+    EXPECT_EQ(asked.count(resumed), 1);
+    EXPECT_EQ(asked.count(first), asked.size() - 1) << asked.join(", ").toStdString();
+    EXPECT_EQ(requestsNamed("POST", "/api/files/presign-download").size(), 2);
     EXPECT_EQ(delays, (Delays{1s}));
     EXPECT_TRUE(slice(*fetched.file, fetched.range) == content.mid(8192));
     EXPECT_TRUE(log.contains(QStringLiteral("partial fetch attempt 1 failed at %1/%2")
