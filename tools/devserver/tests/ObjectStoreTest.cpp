@@ -238,6 +238,22 @@ TEST_F(ObjectStoreTest, FaultsReachTheObjectStoreAndKeepTheirBodyOnRangedRequest
     EXPECT_EQ(calls.get(url).status, 200);
 }
 
+TEST_F(ObjectStoreTest, ALargeUploadRefusedBeforeItsBodyIsReadStillGetsTheAnswer) {
+    // Answered before reading, the body still on its way would meet a reset connection.
+    const QByteArray big = bytes(24 * kMiB, 3);
+    const QString url =
+        calls.post("direct-presign-upload", {{"path", "/Team/y"}}).object().value("url").toString();
+    for (int i = 0; i < 3; ++i) {
+        server.injectFault({.path = "/objects/*", .method = "PUT", .status = 403, .body = "no"});
+        const auto faulted = calls.put(url, big);
+        EXPECT_EQ(faulted.status, 403);
+        EXPECT_EQ(faulted.body, "no");
+        EXPECT_EQ(calls.put(url.left(url.indexOf('?')), big).status, 403) << "unsigned";
+    }
+    EXPECT_EQ(server.objectStore().value("staged_objects").toInt(), 0) << "nothing is stored";
+    EXPECT_EQ(calls.put(url, big).status, 200);
+}
+
 TEST_F(ObjectStoreTest, AFaultCanCutADownloadAfterSomeBytesOnce) {
     const QByteArray big = bytes(3 * kMiB + 5000, 3);
     ASSERT_EQ(calls.uploadFile("/Team/cut.bin", big).status, 200);
