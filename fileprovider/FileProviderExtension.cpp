@@ -1,13 +1,18 @@
 #include "fileprovider/FileProviderExtension.h"
 
+#include "fileprovider/ContentFetch.h"
 #include "fileprovider/ExtensionLogging.h"
 #include "fileprovider/FileProviderEnumerator.h"
 #include "fileprovider/FileProviderItem.h"
+#include "fileprovider/ItemActions.h"
+#include "fileprovider/ItemChanges.h"
 #include "fileprovider/SyncStatusStore.h"
 #include "platform/fileprovider/FileProviderError.h"
 #include "platform/fileprovider/FileProviderItemIdentifier.h"
 #include "shared/FileProviderConfig.h"
 #include "shared/SharedConfigPayload.h"
+
+#include <QCoroTimer>
 
 namespace {
 
@@ -33,11 +38,39 @@ QCoro::Task<> lookUp(QString path, KelvaneAPI& api,
 
 } // namespace
 
+namespace {
+
+FileProviderExtension::Services servicesWith(SyncStatusStore& ledger) {
+    FileProviderExtension::Services services;
+    services.ledger = &ledger;
+    return services;
+}
+
+} // namespace
+
+const QStringList& FileProviderExtension::declaredActions() {
+    static const QStringList actions{
+        QStringLiteral("com.30814qv.kelvane.fileprovider.action.") + ItemActions::kCopyShareLink,
+        QStringLiteral("com.30814qv.kelvane.fileprovider.action.") + ItemActions::kMakeOnlineOnly,
+        QStringLiteral("com.30814qv.kelvane.fileprovider.action.") + ItemActions::kDownloadNow};
+    return actions;
+}
+
 FileProviderExtension::FileProviderExtension(FileProviderDomain domain)
-    : FileProviderExtension(std::move(domain), SyncStatusStore::shared()) {}
+    : FileProviderExtension(std::move(domain), Services{}) {}
 
 FileProviderExtension::FileProviderExtension(FileProviderDomain domain, SyncStatusStore& ledger)
-    : domain_(std::move(domain)), ledger_(ledger), api_(apiNetwork_) {
+    : FileProviderExtension(std::move(domain), servicesWith(ledger)) {}
+
+FileProviderExtension::FileProviderExtension(FileProviderDomain domain, Services services)
+    : prefetcher_(services.clock), domain_(std::move(domain)), services_(std::move(services)),
+      ledger_(services_.ledger ? *services_.ledger : SyncStatusStore::shared()),
+      api_(apiNetwork_), transfers_{api_, session_, ledger_, prefetcher_,
+                                    services_.sleep ? services_.sleep
+                                                    : TransferContext::Sleep(
+                                                          [](std::chrono::milliseconds delay) {
+                                                              return QCoro::sleepFor(delay);
+                                                          })} {
     logConstruction();
 }
 
@@ -77,6 +110,63 @@ std::unique_ptr<FileProviderEnumeratorProtocol>
 FileProviderExtension::enumerator(const QString& containerIdentifier) {
     return std::make_unique<FileProviderEnumerator>(FileProviderItem::path(containerIdentifier),
                                                     api_, ledger_);
+}
+
+std::shared_ptr<FileProviderProgress>
+FileProviderExtension::fetchContents(const QString& identifier, const FileProviderItemVersion&,
+                                     FetchCompletion completion) {
+    auto progress = std::make_shared<FileProviderProgress>(100);
+    ContentFetch::fetchContents(transfers_, identifier, progress, std::move(completion));
+    return progress;
+}
+
+std::shared_ptr<FileProviderProgress> FileProviderExtension::fetchPartialContents(
+    const QString& identifier, const FileProviderItemVersion&, FileProviderRange minimalRange,
+    qint64 alignment, quint64, PartialFetchCompletion completion) {
+    auto progress =
+        std::make_shared<FileProviderProgress>(std::max<qint64>(minimalRange.length, 1));
+    ContentFetch::fetchPartialContents(transfers_, identifier, minimalRange, alignment, progress,
+                                       std::move(completion));
+    return progress;
+}
+
+std::shared_ptr<FileProviderProgress>
+FileProviderExtension::createItem(FileProviderItemPtr itemTemplate, quint64,
+                                  std::optional<QString> contents, quint64,
+                                  ItemChangeCompletion completion) {
+    auto progress = std::make_shared<FileProviderProgress>(100);
+    ItemChanges::createItem(transfers_, std::move(itemTemplate), std::move(contents), progress,
+                            std::move(completion));
+    return progress;
+}
+
+std::shared_ptr<FileProviderProgress>
+FileProviderExtension::modifyItem(FileProviderItemPtr item, const FileProviderItemVersion&,
+                                  quint64 changedFields, std::optional<QString> contents, quint64,
+                                  ItemChangeCompletion completion) {
+    auto progress = std::make_shared<FileProviderProgress>(100);
+    ItemChanges::modifyItem(transfers_, std::move(item), changedFields, std::move(contents),
+                            progress, std::move(completion));
+    return progress;
+}
+
+std::shared_ptr<FileProviderProgress>
+FileProviderExtension::deleteItem(const QString& identifier, const FileProviderItemVersion&,
+                                  quint64, ErrorCompletion completion) {
+    auto progress = std::make_shared<FileProviderProgress>(1);
+    ItemActions::deleteItem(api_, identifier, progress, std::move(completion));
+    return progress;
+}
+
+std::shared_ptr<FileProviderProgress>
+FileProviderExtension::performAction(const QString& actionIdentifier,
+                                     const QStringList& itemIdentifiers,
+                                     ErrorCompletion completion) {
+    auto progress =
+        std::make_shared<FileProviderProgress>(std::max<qint64>(itemIdentifiers.size(), 1));
+    ItemActions::performAction({api_, domain_, services_.domains, services_.pasteboard},
+                               actionIdentifier, itemIdentifiers, progress, std::move(completion));
+    return progress;
 }
 
 void FileProviderExtension::invalidate() {

@@ -23,6 +23,9 @@ public:
     // An empty file means the extension's config.json, resolved at each request.
     explicit KelvaneAPI(QNetworkAccessManager& network, QString configFile = {});
 
+    // The configuration file this client was made with; empty for the extension's own.
+    const QString& configFileSetting() const { return configFile_; }
+
     // The path as one query value: percent-encoded so that "/", "&", "=", "+" and "#" (and
     // everything outside the URL path characters) cannot split or end it.
     static QString encodeQueryValue(const QString& path);

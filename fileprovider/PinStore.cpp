@@ -65,6 +65,14 @@ bool isPinned(const QString& path) {
     return read().contains(path);
 }
 
+QStringList pinnedPaths() {
+    std::shared_lock lock(access());
+    const QSet<QString> paths = read();
+    QStringList sorted(paths.begin(), paths.end());
+    std::sort(sorted.begin(), sorted.end());
+    return sorted;
+}
+
 void setPinned(bool pinned, const QString& path) {
     std::unique_lock lock(access());
     QSet<QString> paths = read();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The items the user keeps downloaded, by server path, in pinned.json beside config.json.
 // Reads may run together from any thread; a change excludes every other access, so a
@@ -15,6 +16,8 @@ QString configDir();
 QString pinFile();
 
 bool isPinned(const QString& path);
+// Every pinned path, in ascending order.
+QStringList pinnedPaths();
 void setPinned(bool pinned, const QString& path);
 
 } // namespace PinStore

@@ -1,7 +1,10 @@
 #include "fileprovider/TransferSession.h"
 
+#include "shared/KelvaneError.h"
+
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <algorithm>
 
 TransferSession::TransferSession() {
     const int managers =
@@ -26,12 +29,48 @@ QNetworkRequest TransferSession::request(const QUrl& url) {
     return request;
 }
 
+QNetworkRequest TransferSession::request(const QUrl& url, std::chrono::milliseconds timeout) {
+    QNetworkRequest r = request(url);
+    r.setTransferTimeout(int(timeout.count()));
+    return r;
+}
+
+TransportError TransferSession::failureOf(const QNetworkReply& reply) const {
+    if (invalidated_)
+        return cancelled();
+    // Qt reports its own time-out as a cancellation; say what happened.
+    if (reply.error() == QNetworkReply::OperationCanceledError)
+        return TransportError(QStringLiteral("The request timed out."), reply.error());
+    return TransportError(reply.errorString(), reply.error());
+}
+
+TransportError TransferSession::cancelled() {
+    return TransportError(QStringLiteral("The transfer was cancelled."),
+                          QNetworkReply::OperationCanceledError);
+}
+
+QNetworkAccessManager& TransferSession::requireManager() {
+    QNetworkAccessManager* chosen = manager();
+    if (!chosen)
+        throw cancelled();
+    return *chosen;
+}
+
 QNetworkAccessManager* TransferSession::manager() {
     if (invalidated_)
         return nullptr;
-    QNetworkAccessManager* chosen = managers_[next_ % managers_.size()].get();
-    ++next_;
-    return chosen;
+    // The least busy, the first of equals: transfers one after the other reuse one warm
+    // connection, transfers at once spread over the managers' connections.
+    std::vector<int> running(managers_.size(), 0);
+    for (const QPointer<QNetworkReply>& reply : std::as_const(replies_)) {
+        if (!reply || reply->isFinished())
+            continue;
+        for (size_t i = 0; i < managers_.size(); ++i) {
+            if (reply->manager() == managers_[i].get())
+                ++running[i];
+        }
+    }
+    return managers_[std::min_element(running.begin(), running.end()) - running.begin()].get();
 }
 
 void TransferSession::track(QNetworkReply* reply) {

@@ -10,6 +10,7 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
+class TransportError;
 
 // The extension's own session for presigned transfers: long time-outs, no response cache,
 // and up to 32 connections to one host, spread over several network managers because one
@@ -28,7 +29,16 @@ public:
 
     // A request with the session's time-out and no caching.
     static QNetworkRequest request(const QUrl& url);
-    // The next manager in turn; nothing after invalidate().
+    // The same with a time-out of its own.
+    static QNetworkRequest request(const QUrl& url, std::chrono::milliseconds timeout);
+    // A reply's network failure with Qt's own text (a time-out or the session's end says so).
+    TransportError failureOf(const QNetworkReply& reply) const;
+    // What a transfer fails with once the session is invalidated.
+    static TransportError cancelled();
+    // The manager with the fewest running transfers, or cancelled() thrown once invalidated.
+    // A request made on it must be tracked at once, so the next choice counts it.
+    QNetworkAccessManager& requireManager();
+    // The same; nothing after invalidate().
     QNetworkAccessManager* manager();
     // Keeps the reply so invalidate() can cancel it.
     void track(QNetworkReply* reply);
@@ -40,6 +50,5 @@ public:
 private:
     std::vector<std::unique_ptr<QNetworkAccessManager>> managers_;
     QList<QPointer<QNetworkReply>> replies_;
-    size_t next_ = 0;
     bool invalidated_ = false;
 };

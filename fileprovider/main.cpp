@@ -1,7 +1,9 @@
 #include "fileprovider/ExtensionErrors.h"
 #include "fileprovider/FileProviderExtension.h"
+#include "fileprovider/PinsCommand.h"
 #include "platform/Logging.h"
 #include "platform/fileprovider/FileProviderDomainRegistry.h"
+#include "platform/fileprovider/host/ActionCommand.h"
 #include "platform/fileprovider/host/FileProviderHost.h"
 #include "shared/Identifiers.h"
 
@@ -16,10 +18,15 @@ int main(int argc, char** argv) {
     FileProviderDomainRegistry domains;
     FileProviderHost host(
         QStringLiteral("kelvane-fileprovider"), domains, Identifiers::kFileProviderDomain,
-        [](const FileProviderDomain& domain) {
-            return std::make_unique<FileProviderExtension>(domain);
+        [](const FileProviderDomain& domain, FileProviderSystemServices system) {
+            FileProviderExtension::Services services;
+            services.domains = &system.domains;
+            services.pasteboard = &system.pasteboard;
+            return std::make_unique<FileProviderExtension>(domain, std::move(services));
         },
         ExtensionErrors::describe);
     host.addStandardCommands();
+    host.addCommand(std::make_unique<ActionCommand>(FileProviderExtension::declaredActions()));
+    host.addCommand(std::make_unique<PinsCommand>());
     return host.run(QCoreApplication::arguments().mid(1));
 }

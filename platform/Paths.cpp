@@ -153,4 +153,8 @@ QString systemJuicefsLogFile() {
     return QStringLiteral("/var/log/juicefs.log");
 }
 
+QString clipboardKeeper() {
+    return QCoreApplication::applicationDirPath() + "/kelvane-clipboard";
+}
+
 } // namespace Paths

@@ -23,6 +23,8 @@ QString desktopDir();
 QString importLogFile(const QString& id);
 // The engine log a system-wide JuiceFS writes, tried after the user's own.
 QString systemJuicefsLogFile();
+// The installation's program that keeps text on the clipboard after its caller exits.
+QString clipboardKeeper();
 // The engine the application installs for itself and the marker of the installed release.
 QString engineBinary();
 QString engineMarker();

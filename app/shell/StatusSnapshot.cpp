@@ -39,6 +39,36 @@ QJsonObject activityOf(const SyncStatusReader& reader) {
     return a;
 }
 
+// The extension's transfers as its ledger tells them; nothing while it is idle.
+std::optional<QJsonObject> fileProviderOf(const SyncStatusReader& reader) {
+    const SyncStatus& status = reader.status();
+    if (status.isIdle())
+        return std::nullopt;
+    QJsonArray transfers;
+    for (const SyncTransfer& t : status.transfers)
+        transfers.append(QJsonObject{{"path", t.path},
+                                     {"direction", SyncTransfer::rawValue(t.direction)},
+                                     {"bytesTransferred", t.bytesTransferred},
+                                     {"totalBytes", t.totalBytes}});
+    return QJsonObject{{"uploads", reader.uploadCount()},
+                       {"downloads", reader.downloadCount()},
+                       {"enumerations", status.activeEnumerations},
+                       {"transfers", transfers}};
+}
+
+void renderFileProvider(QTextStream& out, const QJsonObject& f) {
+    const QLocale c = QLocale::c();
+    out << "File provider: " << f.value("uploads").toInteger() << " uploading, "
+        << f.value("downloads").toInteger() << " downloading, "
+        << f.value("enumerations").toInteger() << " listing\n";
+    for (const QJsonValue& v : f.value("transfers").toArray()) {
+        const QJsonObject t = v.toObject();
+        out << "  " << t.value("direction").toString() << ' ' << t.value("path").toString() << ": "
+            << c.formattedDataSize(asBytes(t.value("bytesTransferred").toDouble())) << " of "
+            << c.formattedDataSize(asBytes(t.value("totalBytes").toDouble())) << "\n";
+    }
+}
+
 QString phaseName(StorageActivation::Phase phase) {
     return QString::fromLatin1(
         QMetaEnum::fromType<StorageActivation::Phase>().valueToKey(int(phase)));
@@ -166,6 +196,8 @@ QJsonObject build(const Sources& sources) {
     snapshot.insert("filespaces", filespaces);
     if (sources.finderExtension)
         snapshot.insert("finderExtension", FinderExtensionStates::name(*sources.finderExtension));
+    if (const auto fileProvider = fileProviderOf(sources.activity))
+        snapshot.insert("fileProvider", *fileProvider);
     if (!mounts.leftoverMounts().isEmpty())
         snapshot.insert("leftoverMounts", QJsonArray::fromStringList(mounts.leftoverMounts()));
     if (sources.importer)
@@ -205,6 +237,8 @@ QString renderText(const QJsonObject& snapshot) {
                                         u.value("currentBuild").toString())
             << "\n";
     }
+    if (snapshot.contains("fileProvider"))
+        renderFileProvider(out, snapshot.value("fileProvider").toObject());
     return text;
 }
 

@@ -3,6 +3,7 @@
 #include "platform/fileprovider/FileProviderDomain.h"
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // The handle on one registered domain. Enumerator signals are recorded as a generation per
@@ -24,7 +25,20 @@ public:
     // the root joined with the item's server path for any absolute path; else nothing.
     std::optional<QString> userVisiblePath(const QString& itemIdentifier) const;
 
+    // Drops the local copy of the item (a folder's with everything in it; the root's contents,
+    // the root itself stays) from the domain's root; an item with no local copy succeeds. Throws
+    // FileProviderError: no-such-item for an identifier that names no place in the domain, a file
+    // error when the copy stays.
+    void evictItem(const QString& itemIdentifier);
+    // Asks the system to download the whole item into the domain's root soon. Throws
+    // FileProviderError: no-such-item for an identifier that names no place in the domain, a
+    // file error when the request cannot be kept.
+    void requestDownload(const QString& itemIdentifier);
+    // The system's side: the download requests not yet served, oldest first, now cleared.
+    QStringList takeDownloadRequests();
+
     QString signalsFile() const;
+    QString downloadRequestsFile() const;
     // The folder where the system keeps what it knows about the domain.
     QString stateDir() const { return stateDir_; }
 

@@ -10,6 +10,7 @@ class FileProviderError : public KelvaneError {
 public:
     static constexpr int kServerUnreachable = -1004;
     static constexpr int kNoSuchItem = -1005;
+    static constexpr int kDeletionRejected = -1006;
     static constexpr int kProviderNotFound = -2001;
     // A local file of the registry could not be read or written.
     static constexpr int kFileError = -1;
@@ -18,6 +19,7 @@ public:
     static FileProviderError noSuchItem() { return framework(kNoSuchItem); }
     static FileProviderError serverUnreachable() { return framework(kServerUnreachable); }
     static FileProviderError providerNotFound() { return framework(kProviderNotFound); }
+    static FileProviderError deletionRejected() { return framework(kDeletionRejected); }
 
     FileProviderError(int code, QString description)
         : code_(code), description_(std::move(description)) {}

@@ -18,6 +18,20 @@ constexpr quint64 kEvicting = 1 << 6;
 constexpr quint64 kExcludingFromSync = 1 << 7;
 } // namespace FileProviderCapability
 
+// The item fields a modification names as changed (the framework's bit values).
+namespace FileProviderItemField {
+constexpr quint64 kContents = 1 << 0;
+constexpr quint64 kFilename = 1 << 1;
+constexpr quint64 kParentItemIdentifier = 1 << 2;
+constexpr quint64 kLastUsedDate = 1 << 3;
+constexpr quint64 kTagData = 1 << 4;
+constexpr quint64 kFavoriteRank = 1 << 5;
+constexpr quint64 kCreationDate = 1 << 6;
+constexpr quint64 kContentModificationDate = 1 << 7;
+constexpr quint64 kFileSystemFlags = 1 << 8;
+constexpr quint64 kExtendedAttributes = 1 << 9;
+} // namespace FileProviderItemField
+
 enum class FileProviderContentPolicy {
     inherited = 0,
     downloadLazily = 1,

@@ -23,6 +23,8 @@ QJsonObject faultJson(const Fault& fault) {
                   {"delay_ms", fault.delayMs},
                   {"cut", fault.cut},
                   {"count", fault.count}};
+    if (fault.cutAfterBytes != 0)
+        o.insert("cut_after_bytes", fault.cutAfterBytes);
     if (!fault.method.isEmpty())
         o.insert("method", fault.method);
     if (!fault.contentType.isEmpty())
@@ -201,6 +203,10 @@ void DevServer::clearRequests() {
 
 void DevServer::setPresignExpiry(qint64 seconds) {
     admin("POST", "/admin/object-store", {{"presign_ttl_seconds", seconds}});
+}
+
+int DevServer::mostHeldAtOnce() {
+    return admin("GET", "/admin/faults").value("most_held_at_once").toInt();
 }
 
 QJsonObject DevServer::objectStore() {

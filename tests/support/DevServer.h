@@ -24,6 +24,9 @@ struct Fault {
     bool cut = false;
     int count = 1;
     QString location{}; // a Location header, for redirects
+    // Object downloads only: the answer goes through but its connection closes after this
+    // many body bytes. (Last, so positional initialisers elsewhere keep their meaning.)
+    qint64 cutAfterBytes = 0;
 };
 
 // Runs the real kelvane-devserver on 127.0.0.1 for a test and steers it through its admin
@@ -58,6 +61,8 @@ public:
 
     void injectFault(const Fault& fault);
     void clearFaults();
+    // The most requests that delay faults held at one time since the last clearFaults().
+    int mostHeldAtOnce();
     void emitEvent(const QString& event, const QString& data);
     void closeStreams();
     // Event streams open right now; lets a test wait until a client is listening.

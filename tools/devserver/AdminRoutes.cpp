@@ -42,6 +42,9 @@ std::string eventData(const QJsonValue& data) {
 
 void AdminRoutes::install(httplib::Server& server) {
     server.Post("/admin/faults", [this](const Request& rq, Response& rs) { addFault(rq, rs); });
+    server.Get("/admin/faults", [this](const Request&, Response& rs) {
+        sendOk(rs, {{"most_held_at_once", faults_.mostHeldAtOnce()}});
+    });
     server.Delete("/admin/faults", [this](const Request&, Response& rs) {
         faults_.clear();
         sendOk(rs);

@@ -10,6 +10,7 @@ void FaultInjector::add(const FaultRule& rule) {
 void FaultInjector::clear() {
     std::lock_guard lock(mutex_);
     rules_.clear();
+    mostHeld_ = held_;
 }
 
 std::optional<FaultRule> FaultInjector::take(const std::string& method, const std::string& path) {
@@ -27,8 +28,30 @@ std::optional<FaultRule> FaultInjector::take(const std::string& method, const st
 
 bool FaultInjector::waitDelay(int delayMs) {
     std::unique_lock lock(mutex_);
+    mostHeld_ = std::max(mostHeld_, ++held_);
     wake_.wait_for(lock, std::chrono::milliseconds(delayMs), [this] { return shuttingDown_; });
+    --held_;
     return !shuttingDown_;
+}
+
+void FaultInjector::defer(const void* request, const FaultRule& rule) {
+    std::lock_guard lock(mutex_);
+    deferred_[request] = rule;
+}
+
+std::optional<FaultRule> FaultInjector::takeDeferred(const void* request) {
+    std::lock_guard lock(mutex_);
+    const auto it = deferred_.find(request);
+    if (it == deferred_.end())
+        return std::nullopt;
+    FaultRule rule = it->second;
+    deferred_.erase(it);
+    return rule;
+}
+
+int FaultInjector::mostHeldAtOnce() {
+    std::lock_guard lock(mutex_);
+    return mostHeld_;
 }
 
 void FaultInjector::shutdown() {

@@ -26,6 +26,16 @@ bool readInt(const QJsonObject& o, const char* key, int& out) {
     return true;
 }
 
+bool readInt64(const QJsonObject& o, const char* key, qint64& out) {
+    const QJsonValue value = o.value(QLatin1String(key));
+    if (value.isUndefined())
+        return true;
+    if (!value.isDouble())
+        return false;
+    out = value.toInteger();
+    return true;
+}
+
 } // namespace
 
 std::optional<FaultRule> FaultRule::fromJson(const QJsonObject& o, QString* error) {
@@ -35,6 +45,7 @@ std::optional<FaultRule> FaultRule::fromJson(const QJsonObject& o, QString* erro
                        readString(o, "content_type", rule.contentType) &&
                        readString(o, "location", rule.location) &&
                        readInt(o, "delay_ms", rule.delayMs) && readInt(o, "count", rule.count) &&
+                       readInt64(o, "cut_after_bytes", rule.cutAfterBytes) &&
                        (o.value("cut").isUndefined() || o.value("cut").isBool());
     rule.cut = o.value("cut").toBool();
     if (!typed) {
@@ -45,8 +56,10 @@ std::optional<FaultRule> FaultRule::fromJson(const QJsonObject& o, QString* erro
         *error = "A fault \"status\" must lie between 100 and 599";
     } else if (rule.delayMs < 0 || rule.delayMs > kMaxDelayMs) {
         *error = "A fault \"delay_ms\" must lie between 0 and 600000";
-    } else if (rule.status == 0 && !rule.cut && rule.delayMs == 0) {
-        *error = "A fault needs a \"status\", \"cut\" or \"delay_ms\"";
+    } else if (rule.cutAfterBytes < 0) {
+        *error = "A fault \"cut_after_bytes\" must not be negative";
+    } else if (rule.status == 0 && !rule.cut && rule.delayMs == 0 && rule.cutAfterBytes == 0) {
+        *error = "A fault needs a \"status\", \"cut\", \"cut_after_bytes\" or \"delay_ms\"";
     } else {
         return rule;
     }

@@ -2,6 +2,7 @@
 
 #include <QJsonObject>
 #include <QString>
+#include <QtGlobal>
 #include <optional>
 #include <string>
 
@@ -15,7 +16,10 @@ struct FaultRule {
     std::string location; // sent as the Location header (for redirects)
     int delayMs = 0;
     bool cut = false; // close the connection without any answer
-    int count = 1;    // 0 or less: until the faults are cleared
+    // Lets the answer through but closes the connection once this many body bytes have gone
+    // out (streamed object downloads); 0: no limit.
+    qint64 cutAfterBytes = 0;
+    int count = 1; // 0 or less: until the faults are cleared
 
     // The rule a JSON object describes; nothing (and the reason) when it is malformed.
     static std::optional<FaultRule> fromJson(const QJsonObject& object, QString* error);

@@ -2,10 +2,13 @@
 
 #include "tools/devserver/ApiRefusal.h"
 #include "tools/devserver/EventHub.h"
+#include "tools/devserver/FaultInjector.h"
 #include "tools/devserver/FilesTree.h"
 #include "tools/devserver/HttpJson.h"
 #include "tools/devserver/IncomingObject.h"
 #include "tools/devserver/ObjectStore.h"
+#include "tools/devserver/PeerSocket.h"
+#include "tools/devserver/RequestGate.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -109,9 +112,23 @@ bool ObjectStoreRoutes::authorized(const Request& request, Response& response, c
 
 void ObjectStoreRoutes::put(const Request& request, Response& response,
                             const httplib::ContentReader& reader) {
-    const QString key = keyOf(request);
-    if (!authorized(request, response, key))
+    bool bodyRead = false;
+    const auto drain = [&] {
+        if (!bodyRead)
+            reader([](const char*, size_t) { return true; });
+        bodyRead = true;
+    };
+    if (const auto fault = faults_.takeDeferred(&request)) {
+        drain();
+        response.status = fault->status;
+        response.set_content(fault->body, fault->contentType);
         return;
+    }
+    const QString key = keyOf(request);
+    if (!authorized(request, response, key)) {
+        drain();
+        return;
+    }
     try {
         const auto filesPath = filesPathOf(key);
         const bool isPart = request.has_param("uploadId") || request.has_param("partNumber");
@@ -125,6 +142,7 @@ void ObjectStoreRoutes::put(const Request& request, Response& response,
         const int partNumber = isPart ? partNumberOf(request) : 0;
 
         IncomingObject body(store_.tempDir());
+        bodyRead = true;
         if (!receive(reader, body))
             return; // the client hung up; nothing is stored
         QString etag;
@@ -141,6 +159,7 @@ void ObjectStoreRoutes::put(const Request& request, Response& response,
         response.status = 200;
         response.set_header("ETag", etag.toStdString());
     } catch (const ApiRefusal& refusal) {
+        drain();
         sendRefusal(response, refusal);
     }
 }
@@ -212,12 +231,21 @@ void ObjectStoreRoutes::get(const Request& request, Response& response) {
                                                      .toStdString());
         }
         const qint64 start = slice.start;
+        // A fault may end the connection part-way, as a network that drops does.
+        const qint64 cutAfter = RequestGate::cutAfterBytes(request).value_or(slice.length + 1);
         response.set_content_provider(
             size_t(slice.length), "application/octet-stream",
-            [file, start](size_t offset, size_t length, httplib::DataSink& sink) {
+            [file, start, cutAfter, &request, &response](size_t offset, size_t length,
+                                                         httplib::DataSink& sink) {
+                if (qint64(offset) >= cutAfter) {
+                    PeerSocket::of(request).cut();
+                    response.set_header(RequestGate::kCutMarker, "1");
+                    return false;
+                }
                 if (!file->seek(start + qint64(offset)))
                     return false;
-                const QByteArray chunk = file->read(std::min<qint64>(qint64(length), kChunkBytes));
+                const qint64 allowed = std::min<qint64>(qint64(length), cutAfter - qint64(offset));
+                const QByteArray chunk = file->read(std::min<qint64>(allowed, kChunkBytes));
                 return !chunk.isEmpty() && sink.write(chunk.constData(), size_t(chunk.size()));
             });
     } catch (const ApiRefusal& refusal) {

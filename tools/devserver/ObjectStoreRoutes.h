@@ -5,6 +5,7 @@
 #include <optional>
 
 class EventHub;
+class FaultInjector;
 class FilesTree;
 class ObjectStore;
 
@@ -12,12 +13,14 @@ class ObjectStore;
 //   PUT /objects/uploads/<id>[?partNumber=N&uploadId=U]  a staged object or one multipart part
 //   PUT /objects/files/<server path>                       new contents of a filespace file
 //   GET /objects/<key>                                     the object, honouring one Range
-// Bodies stream between the socket and the disk. Errors answer with S3's XML error bodies.
+// Bodies stream between the socket and the disk. Errors answer with S3's XML error bodies; an
+// upload refused before its body is read is read to the end first, so the client, still
+// sending, receives the refusal rather than a closed connection.
 // /admin/object-store reads and sets the presigned addresses' lifetime.
 class ObjectStoreRoutes {
 public:
-    ObjectStoreRoutes(ObjectStore& store, FilesTree& tree, EventHub& hub)
-        : store_(store), tree_(tree), hub_(hub) {}
+    ObjectStoreRoutes(ObjectStore& store, FilesTree& tree, EventHub& hub, FaultInjector& faults)
+        : store_(store), tree_(tree), hub_(hub), faults_(faults) {}
 
     void install(httplib::Server& server);
 
@@ -43,4 +46,5 @@ private:
     ObjectStore& store_;
     FilesTree& tree_;
     EventHub& hub_;
+    FaultInjector& faults_;
 };

@@ -41,6 +41,12 @@ httplib::Server::HandlerResponse RequestGate::handle(const httplib::Request& req
     return Handled::Unhandled;
 }
 
+std::optional<qint64> RequestGate::cutAfterBytes(const httplib::Request& request) {
+    if (!request.has_header(kCutAfterMarker))
+        return std::nullopt;
+    return std::stoll(request.get_header_value(kCutAfterMarker));
+}
+
 bool RequestGate::applyFault(const httplib::Request& request, httplib::Response& response) {
     const auto fault = faults_.take(request.method, request.path);
     if (!fault)
@@ -52,8 +58,16 @@ bool RequestGate::applyFault(const httplib::Request& request, httplib::Response&
         response.set_header(kCutMarker, "1");
         return true;
     }
-    if (fault->status == 0)
+    if (fault->status == 0) {
+        if (fault->cutAfterBytes > 0)
+            const_cast<httplib::Request&>(request).set_header(kCutAfterMarker,
+                                                              std::to_string(fault->cutAfterBytes));
         return false;
+    }
+    if (request.method == "PUT" && startsWith(request.path, "/objects/")) {
+        faults_.defer(&request, *fault); // answered by the route once it has read the body
+        return false;
+    }
     // The HTTP library would otherwise cut the fault's body to the request's Range.
     const_cast<httplib::Request&>(request).ranges.clear();
     response.status = fault->status;

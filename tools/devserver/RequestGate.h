@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QtGlobal>
 #include <httplib.h>
+#include <optional>
 
 class FaultInjector;
 class Workspace;
@@ -11,6 +13,12 @@ class RequestGate {
 public:
     // Set on the response of a request whose connection a fault cut.
     static constexpr auto kCutMarker = "X-Kelvane-Cut";
+    // Set on a request whose answer a fault cuts after some body bytes (the number).
+    static constexpr auto kCutAfterMarker = "X-Kelvane-Cut-After";
+
+    // How many body bytes the request's answer may send before its connection is cut;
+    // nothing when no fault limits it.
+    static std::optional<qint64> cutAfterBytes(const httplib::Request& request);
 
     RequestGate(const Workspace& workspace, FaultInjector& faults)
         : workspace_(workspace), faults_(faults) {}

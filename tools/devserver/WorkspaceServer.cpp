@@ -44,7 +44,7 @@ WorkspaceServer::WorkspaceServer(const QString& dataDir, const QString& download
       accountRoutes_(workspace_, store_), eventRoutes_(hub_),
       adminRoutes_(workspace_, store_, faults_, hub_), downloadRoutes_(downloadsDir),
       tree_(workspace_), objects_(workspace_.dataDir() + "/objects"),
-      filesRoutes_(tree_, objects_, hub_), objectRoutes_(objects_, tree_, hub_) {
+      filesRoutes_(tree_, objects_, hub_), objectRoutes_(objects_, tree_, hub_, faults_) {
     if (demo)
         DemoSeed::apply(workspace_);
     if (!updatesDir.isEmpty())
@@ -57,6 +57,9 @@ void WorkspaceServer::configure() {
     using httplib::Response;
     http_.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
     http_.set_socket_options(allowQuickRebind);
+    // An answer's headers and body go out as separate writes; with Nagle's algorithm the
+    // body of a small answer waits for the client's delayed acknowledgement, 40 ms a request.
+    http_.set_tcp_nodelay(true);
     http_.set_payload_max_length(BodyLimit::kStreamedBytes);
     http_.set_pre_routing_handler([this](const Request& rq, Response& rs) {
         journal_.record(rq);
@@ -74,6 +77,7 @@ void WorkspaceServer::configure() {
         HttpJson::sendError(rs, 500, "Internal server error");
     });
     http_.set_logger([this](const Request& rq, const Response& rs) {
+        faults_.takeDeferred(&rq); // one no route took must not reach a later request
         journal_.finish(rq, rs);
         if (rs.has_header(RequestGate::kCutMarker))
             RequestLog::write(rq.method, rq.path, "cut");

@@ -1,7 +1,13 @@
 #include "platform/fileprovider/host/FileProviderHost.h"
 
+#include "platform/PasteboardHandOff.h"
+#include "platform/Paths.h"
 #include "platform/fileprovider/FileProviderDomainService.h"
+#include "platform/fileprovider/host/ChangeCommands.h"
+#include "platform/fileprovider/host/ContentCommands.h"
+#include "platform/fileprovider/host/HostContentCache.h"
 #include "platform/fileprovider/host/ItemCommands.h"
+#include "platform/fileprovider/host/ServeLoop.h"
 
 #include <QTextStream>
 #include <cstdio>
@@ -12,6 +18,7 @@ struct GlobalOptions {
     bool json = false;
     QString domain;
     std::chrono::milliseconds deadline = std::chrono::seconds(120);
+    QString clipboardKeeper;
     QStringList rest;
 };
 
@@ -23,7 +30,8 @@ std::optional<GlobalOptions> parse(const QStringList& arguments, const QString& 
         const QString& a = arguments[i];
         if (a == QLatin1String("--json")) {
             options.json = true;
-        } else if (a == QLatin1String("--domain") || a == QLatin1String("--timeout")) {
+        } else if (a == QLatin1String("--domain") || a == QLatin1String("--timeout") ||
+                   a == QLatin1String("--clipboard-keeper")) {
             if (i + 1 >= arguments.size()) {
                 *error = a + " needs a value";
                 return std::nullopt;
@@ -31,6 +39,10 @@ std::optional<GlobalOptions> parse(const QStringList& arguments, const QString& 
             const QString value = arguments[++i];
             if (a == QLatin1String("--domain")) {
                 options.domain = value;
+                continue;
+            }
+            if (a == QLatin1String("--clipboard-keeper")) {
+                options.clipboardKeeper = value;
                 continue;
             }
             bool ok = false;
@@ -63,6 +75,12 @@ void FileProviderHost::addStandardCommands() {
     addCommand(std::make_unique<ListCommand>());
     addCommand(std::make_unique<StatCommand>());
     addCommand(std::make_unique<ChangesCommand>());
+    addCommand(std::make_unique<GetCommand>());
+    addCommand(std::make_unique<ReadCommand>());
+    addCommand(std::make_unique<PutCommand>());
+    addCommand(std::make_unique<MkdirCommand>());
+    addCommand(std::make_unique<MoveCommand>());
+    addCommand(std::make_unique<RemoveCommand>());
 }
 
 HostCommand* FileProviderHost::command(const QString& name) const {
@@ -75,10 +93,12 @@ HostCommand* FileProviderHost::command(const QString& name) const {
 
 QString FileProviderHost::usage() const {
     QString text = "Usage: " + program_ +
-                   " [--json] [--domain ID] [--timeout SECONDS] COMMAND\n"
+                   " [--json] [--domain ID] [--timeout SECONDS] [--clipboard-keeper PROGRAM] "
+                   "COMMAND\n"
                    "Commands:\n";
     for (const auto& c : commands_)
         text += "  " + c->name() + ' ' + c->synopsis() + '\n';
+    text += QStringLiteral("  serve (then one command per line on standard input)\n");
     return text;
 }
 
@@ -100,8 +120,9 @@ int FileProviderHost::run(const QStringList& arguments) {
         err << program_ << ": no command\n" << usage() << Qt::flush;
         return HostSession::kUsage;
     }
-    HostCommand* chosen = command(name);
-    if (!chosen) {
+    const bool serving = name == QLatin1String("serve");
+    HostCommand* chosen = serving ? nullptr : command(name);
+    if (!serving && !chosen) {
         err << program_ << ": unknown command \"" << name << "\"\n" << usage() << Qt::flush;
         return HostSession::kUsage;
     }
@@ -113,13 +134,55 @@ int FileProviderHost::run(const QStringList& arguments) {
             << Qt::endl;
         return HostSession::kNoDomain;
     }
-    auto extension = makeExtension_(manager->domain());
-    HostSession session(*extension, *manager, {options->json, options->deadline, describeError_},
-                        out, err);
-    const int exitCode = chosen->run(session, options->rest.mid(1));
+    PasteboardHandOff pasteboard({Paths::instanceSocket(), options->clipboardKeeper.isEmpty()
+                                                               ? Paths::clipboardKeeper()
+                                                               : options->clipboardKeeper});
+    HostContentCache contents;
+    const HostContext context{pasteboard, contents};
+    auto extension = makeExtension_(manager->domain(), {domains_, pasteboard});
+    const HostSession::Settings settings{options->json, options->deadline, describeError_};
+    int exitCode = HostSession::kOk;
+    bool timedOut = false;
+    if (serving) {
+        exitCode = serve(*extension, *manager, context, settings, out, err, &timedOut);
+    } else {
+        HostSession session(*extension, *manager, context, settings, out, err);
+        exitCode = runOne(session, *chosen, options->rest.mid(1));
+        timedOut = session.timedOut();
+    }
     extension->invalidate();
-    if (session.timedOut())
+    if (timedOut)
         (void)extension.release(); // its tasks may still refer to it
     out.flush();
     return exitCode;
+}
+
+int FileProviderHost::runOne(HostSession& session, HostCommand& chosen,
+                             const QStringList& arguments) {
+    return chosen.run(session, arguments);
+}
+
+int FileProviderHost::serve(FileProviderReplicatedExtension& extension,
+                            FileProviderDomainManager& manager, HostContext context,
+                            const HostSession::Settings& settings, QTextStream& out,
+                            QTextStream& err, bool* timedOut) {
+    ServeInput input;
+    int last = HostSession::kOk;
+    while (const auto words = input.next()) {
+        if (words->isEmpty())
+            continue;
+        if (words->first() == QLatin1String("quit"))
+            break;
+        HostCommand* chosen = command(words->first());
+        HostSession session(extension, manager, context, settings, out, err);
+        if (!chosen || words->first() == QLatin1String("serve"))
+            last =
+                session.failWith(HostSession::kUsage, "unknown command \"" + words->first() + '"');
+        else
+            last = runOne(session, *chosen, words->mid(1));
+        *timedOut = *timedOut || session.timedOut();
+        err.flush();
+        out << "-- exit " << last << Qt::endl;
+    }
+    return last;
 }

@@ -1,6 +1,7 @@
 #include "platform/fileprovider/host/HostSession.h"
 
 #include "platform/fileprovider/FileProviderError.h"
+#include "platform/fileprovider/FileProviderItemFields.h"
 #include "platform/fileprovider/FileProviderItemIdentifier.h"
 
 #include <QEventLoop>
@@ -23,9 +24,9 @@ QString HostErrorInfo::text() const {
 }
 
 HostSession::HostSession(FileProviderReplicatedExtension& extension,
-                         FileProviderDomainManager& manager, Settings settings, QTextStream& out,
-                         QTextStream& err)
-    : extension_(extension), manager_(manager), settings_(std::move(settings)),
+                         FileProviderDomainManager& manager, HostContext context, Settings settings,
+                         QTextStream& out, QTextStream& err)
+    : extension_(extension), manager_(manager), context_(context), settings_(std::move(settings)),
       anchors_(manager.stateDir() + QStringLiteral("/anchors.json")), out_(out), err_(err) {}
 
 std::optional<QString> HostSession::identifierFor(const QString& argument) {
@@ -97,6 +98,25 @@ int HostSession::fail(std::exception_ptr error) {
 int HostSession::failWith(int exitCode, const QString& message) {
     err_ << "kelvane-fileprovider: " << message << Qt::endl;
     return exitCode;
+}
+
+int HostSession::timedOutWaitingFor(const QString& what) {
+    return failWith(kTimedOut, QStringLiteral("the extension did not finish %1 in time").arg(what));
+}
+
+void HostSession::printItem(const FileProviderItemProtocol& item, const QJsonObject& extra) {
+    const auto fields = FileProviderItemFields::of(item);
+    if (json()) {
+        QJsonObject o = fields.toJson();
+        for (auto it = extra.begin(); it != extra.end(); ++it)
+            o.insert(it.key(), it.value());
+        printJson(o);
+        return;
+    }
+    QString line = fields.line(fields.itemIdentifier);
+    for (auto it = extra.begin(); it != extra.end(); ++it)
+        line += '\t' + it.key() + '=' + it.value().toVariant().toString();
+    print(line);
 }
 
 void HostSession::print(const QString& line) {

@@ -23,6 +23,15 @@ struct HostErrorInfo {
 
 // What one host command works with: the extension the system started for the domain, the
 // domain's manager and anchors, the output form and the deadline of every call it waits on.
+class HostContentCache;
+class TextPasteboard;
+
+// What the system keeps between the commands of one host run (several in `serve`).
+struct HostContext {
+    TextPasteboard& pasteboard;
+    HostContentCache& contents;
+};
+
 class HostSession {
 public:
     using ErrorDescriber = std::function<std::optional<HostErrorInfo>(std::exception_ptr)>;
@@ -36,11 +45,14 @@ public:
     };
 
     HostSession(FileProviderReplicatedExtension& extension, FileProviderDomainManager& manager,
-                Settings settings, QTextStream& out, QTextStream& err);
+                HostContext context, Settings settings, QTextStream& out, QTextStream& err);
 
     FileProviderReplicatedExtension& extension() { return extension_; }
     FileProviderDomainManager& domainManager() { return manager_; }
     SyncAnchorStore& anchors() { return anchors_; }
+    TextPasteboard& pasteboard() { return context_.pasteboard; }
+    // The parts of items fetched so far, as the system keeps them for reads.
+    HostContentCache& contents() { return context_.contents; }
     bool json() const { return settings_.json; }
 
     // The item identifier a command-line path names: "/" (or nothing) is the root container,
@@ -61,12 +73,17 @@ public:
     int fail(std::exception_ptr error);
     // Prints a failure of the host itself; returns the code.
     int failWith(int exitCode, const QString& message);
+    // The extension did not call back within the deadline; returns kTimedOut.
+    int timedOutWaitingFor(const QString& what);
+    // The item as the system received it: one line, or its fields as JSON.
+    void printItem(const FileProviderItemProtocol& item, const QJsonObject& extra = {});
     void print(const QString& line);
     void printJson(const QJsonValue& value);
 
 private:
     FileProviderReplicatedExtension& extension_;
     FileProviderDomainManager& manager_;
+    HostContext context_;
     Settings settings_;
     SyncAnchorStore anchors_;
     QTextStream& out_;

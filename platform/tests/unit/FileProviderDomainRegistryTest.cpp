@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 namespace {
@@ -93,6 +94,45 @@ TEST_F(FileProviderDomainRegistryTest, UserVisiblePathsStayUnderTheDomainRoot) {
     EXPECT_FALSE(manager->userVisiblePath("/docs/../../etc"));
     EXPECT_FALSE(manager->userVisiblePath(FileProviderItemIdentifier::kWorkingSet));
     EXPECT_FALSE(manager->userVisiblePath("relative"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(FileProviderDomainRegistryTest, EvictionDropsLocalCopiesAndDownloadsAreQueuedOnce) {
+    registry.addDomain({"d", "D"});
+    const auto manager = registry.managerForDomain({"d", {}});
+    ASSERT_TRUE(manager);
+    const QString local = Paths::cloudStorageRoot() + "/Team/a.txt";
+    QDir().mkpath(Paths::cloudStorageRoot() + "/Team/Sub");
+    QFile f(local);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    manager->evictItem("/Team/a.txt");
+    EXPECT_FALSE(QFile::exists(local));
+    EXPECT_NO_THROW(manager->evictItem("/Team/a.txt")) << "no local copy: nothing to drop";
+    manager->evictItem("/Team");
+    EXPECT_FALSE(QFileInfo::exists(Paths::cloudStorageRoot() + "/Team/Sub"));
+    EXPECT_THROW(manager->evictItem("NSFileProviderTrashContainerItemIdentifier"),
+                 FileProviderError);
+    QDir().mkpath(Paths::cloudStorageRoot() + "/Other/Deep");
+    QFile hidden(Paths::cloudStorageRoot() + "/.hidden");
+    ASSERT_TRUE(hidden.open(QIODevice::WriteOnly));
+    hidden.close();
+    manager->evictItem(FileProviderItemIdentifier::kRootContainer);
+    EXPECT_TRUE(QFileInfo(Paths::cloudStorageRoot()).isDir()) << "the domain's folder stays";
+    EXPECT_TRUE(QDir(Paths::cloudStorageRoot())
+                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                    .isEmpty())
+        << "everything downloaded into it goes";
+
+    manager->requestDownload("/Team/b.txt");
+    manager->requestDownload("/Team/c.txt");
+    manager->requestDownload("/Team/b.txt");
+    EXPECT_THROW(manager->requestDownload("/Team/../etc"), FileProviderError);
+    EXPECT_EQ(manager->takeDownloadRequests(), QStringList({"/Team/b.txt", "/Team/c.txt"}));
+    EXPECT_TRUE(manager->takeDownloadRequests().isEmpty()) << "taken requests are gone";
 }
 
 } // namespace

@@ -1,5 +1,10 @@
 #include "tests/support/DevServer.h"
+#include "tests/support/WaitUntil.h"
 #include "tools/devserver/tests/HttpProbe.h"
+
+#include <QNetworkReply>
+#include <algorithm>
+#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -73,6 +78,27 @@ TEST_F(FaultInjectionTest, ADelayHoldsTheAnswerBack) {
     EXPECT_EQ(probe.get("/api/files/storage", 500).status, 200); // the delay was used up
 }
 
+TEST_F(FaultInjectionTest, TheServerCountsTheMostRequestsHeldAtOnce) {
+    server.injectFault({.path = "/api/files/storage", .delayMs = 800, .count = 0});
+    std::vector<std::unique_ptr<QNetworkReply>> replies;
+    for (int i = 0; i < 3; ++i)
+        replies.emplace_back(
+            probe.network().get(probe.request("/api/files/storage", HttpProbe::kDefaultTimeoutMs)));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return std::all_of(replies.begin(), replies.end(),
+                               [](const auto& r) { return r->isFinished(); });
+        },
+        std::chrono::seconds(30)));
+    for (const auto& r : replies)
+        EXPECT_EQ(r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200);
+    EXPECT_EQ(server.mostHeldAtOnce(), 3);
+    EXPECT_EQ(probe.get("/api/files/storage").status, 200);
+    EXPECT_EQ(server.mostHeldAtOnce(), 3) << "one at a time leaves the peak";
+    server.clearFaults();
+    EXPECT_EQ(server.mostHeldAtOnce(), 0);
+}
+
 TEST_F(FaultInjectionTest, ADelayedFaultStillAnswersWithItsStatus) {
     server.injectFault({.path = "/api/auth/me", .status = 504, .delayMs = 50});
 
@@ -83,6 +109,7 @@ TEST_F(FaultInjectionTest, MalformedFaultsAreRefused) {
     EXPECT_THROW(server.injectFault({.path = "no-slash", .status = 500}), std::runtime_error);
     EXPECT_THROW(server.injectFault({.path = "/api/x", .status = 99}), std::runtime_error);
     EXPECT_THROW(server.injectFault({.path = "/api/x"}), std::runtime_error);
+    EXPECT_THROW(server.injectFault({.path = "/api/x", .cutAfterBytes = -1}), std::runtime_error);
 }
 
 } // namespace

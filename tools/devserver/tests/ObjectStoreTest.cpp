@@ -238,6 +238,48 @@ TEST_F(ObjectStoreTest, FaultsReachTheObjectStoreAndKeepTheirBodyOnRangedRequest
     EXPECT_EQ(calls.get(url).status, 200);
 }
 
+TEST_F(ObjectStoreTest, ALargeUploadRefusedBeforeItsBodyIsReadStillGetsTheAnswer) {
+    // Answered before reading, the body still on its way would meet a reset connection.
+    const QByteArray big = bytes(24 * kMiB, 3);
+    const QString url =
+        calls.post("direct-presign-upload", {{"path", "/Team/y"}}).object().value("url").toString();
+    for (int i = 0; i < 3; ++i) {
+        server.injectFault({.path = "/objects/*", .method = "PUT", .status = 403, .body = "no"});
+        const auto faulted = calls.put(url, big);
+        EXPECT_EQ(faulted.status, 403);
+        EXPECT_EQ(faulted.body, "no");
+        EXPECT_EQ(calls.put(url.left(url.indexOf('?')), big).status, 403) << "unsigned";
+    }
+    EXPECT_EQ(server.objectStore().value("staged_objects").toInt(), 0) << "nothing is stored";
+    EXPECT_EQ(calls.put(url, big).status, 200);
+}
+
+TEST_F(ObjectStoreTest, AFaultCanCutADownloadAfterSomeBytesOnce) {
+    const QByteArray big = bytes(3 * kMiB + 5000, 3);
+    ASSERT_EQ(calls.uploadFile("/Team/cut.bin", big).status, 200);
+    const QString url = downloadURL("/Team/cut.bin");
+    server.injectFault({.path = "/objects/*", .method = "GET", .cutAfterBytes = 2 * kMiB + 7});
+
+    httplib::Client client("127.0.0.1", server.port());
+    QByteArray received;
+    const auto cut = client.Get(FilesApiCalls::pathAndQuery(url).toStdString(),
+                                {{"Range", "bytes=100-"}}, [&](const char* data, size_t length) {
+                                    received.append(data, qsizetype(length));
+                                    return true;
+                                });
+    EXPECT_FALSE(cut) << "the connection closes before the announced length";
+    EXPECT_EQ(received.size(), 2 * kMiB + 7);
+    EXPECT_TRUE(received == big.mid(100, 2 * kMiB + 7)) << "the bytes before the cut are right";
+    bool sawCut = false;
+    for (const QJsonValue& v : server.requests())
+        sawCut |= v.toObject().value("status") == QJsonValue("cut");
+    EXPECT_TRUE(sawCut) << "the journal tells the cut";
+
+    const auto whole = calls.get(url);
+    EXPECT_EQ(whole.status, 200) << "the fault was used up";
+    EXPECT_TRUE(whole.body == big);
+}
+
 TEST_F(ObjectStoreTest, BodiesLargerThanAnyBufferStreamToDiskAndBack) {
     const QByteArray big = bytes(96 * kMiB, 7);
     ASSERT_EQ(calls.uploadFile("/Team/large.bin", big).status, 200);
