@@ -3,6 +3,7 @@
 
 #include "app/cli/CliServices.h"
 #include "app/cli/LinkCommand.h"
+#include "app/cli/OpenLinkCommand.h"
 #include "app/cli/SignInCommand.h"
 #include "app/cli/StatusCommand.h"
 #include "app/shell/HeadlessApp.h"
@@ -29,7 +30,9 @@ const char* const kUsage =
     "  status [--json]\n"
     "  link PATH…                            print the web link of each item inside a drive\n"
     "  --headless                            run without a desktop: "
-    "mount the drives and stay running\n";
+    "mount the drives and stay running\n"
+    "  kelvane://…                           show a linked file or folder in its drive\n"
+    "With no command on a desktop, Kelvane runs in the tray.\n";
 
 int signIn(const QStringList& arguments) {
     QCommandLineParser parser;
@@ -86,13 +89,16 @@ int run(const QStringList& arguments, const QByteArrayList& rawArguments) {
                                                                         : toBytes(rest.mid(1)));
     if (command == QLatin1String("--headless"))
         return HeadlessApp::run({rest.contains(QStringLiteral("--file-provider"))});
+    if (command.startsWith(QLatin1String("kelvane:")))
+        return OpenLinkCommand::run(command);
     if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
         std::fputs(kUsage, stdout);
         return 0;
     }
     if (command.isEmpty()) {
-        print(stdout, QStringLiteral("Kelvane %1: the tray application is not part of this build "
-                                     "yet; run `kelvane --headless`, or see `kelvane --help`.")
+        print(stdout, QStringLiteral("Kelvane %1: no desktop session here (neither DISPLAY nor "
+                                     "WAYLAND_DISPLAY is set), so there is no tray to run in; "
+                                     "run `kelvane --headless`, or see `kelvane --help`.")
                           .arg(KELVANE_VERSION));
         return 0;
     }
