@@ -2,7 +2,6 @@
 
 #include <QRegularExpression>
 #include <QStringDecoder>
-#include <QUrl>
 
 namespace KelvaneLink {
 
@@ -47,6 +46,12 @@ Parts split(const QString& afterScheme) {
     return parts;
 }
 
+// What a URL parser accepts: no spaces, controls or characters URLs never carry unencoded.
+bool isURLText(const QString& text) {
+    static const QRegularExpression forbidden(QStringLiteral("[\\x00-\\x20\\x7F<>\"{}|\\\\^`]"));
+    return !forbidden.match(text).hasMatch();
+}
+
 } // namespace
 
 std::optional<QString> removingPercentEncoding(const QString& text) {
@@ -78,7 +83,7 @@ std::optional<QString> workspacePath(const QString& text) {
     const qsizetype colon = text.indexOf(QLatin1Char(':'));
     if (colon <= 0 || text.left(colon) != kScheme)
         return std::nullopt;
-    if (!QUrl(text, QUrl::StrictMode).isValid())
+    if (!isURLText(text))
         return std::nullopt;
     const Parts parts = split(text.mid(colon + 1));
     QString path;
