@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -40,18 +41,25 @@ public:
         env.insert("HOME", home_);
         env.remove("DBUS_SESSION_BUS_ADDRESS");
         env.insert("XDG_RUNTIME_DIR", home_ + "/run");
+        for (auto it = extraEnvironment.cbegin(); it != extraEnvironment.cend(); ++it)
+            env.insert(it.key(), it.value());
         return env;
     }
+    // Added to (or replacing) the environment of every process started from here on, e.g. a
+    // display and a session bus for a tray run.
+    QHash<QString, QString> extraEnvironment;
 
     // Starts `kelvane --headless` (and the given extra arguments).
-    void start(const QStringList& extra = {}) {
+    void start(const QStringList& extra = {}) { startProgram(QStringList{"--headless"} + extra); }
+    // Starts `kelvane ARGS…` as the running instance (no arguments: the tray).
+    void startProgram(const QStringList& arguments) {
         output_.clear();
         process_ = std::make_unique<QProcess>();
         process_->setProcessEnvironment(environment());
         process_->setProcessChannelMode(QProcess::MergedChannels);
         QObject::connect(process_.get(), &QProcess::readyRead,
                          [this] { output_ += process_->readAll(); });
-        process_->start(KELVANE_APP_PATH, QStringList{"--headless"} + extra);
+        process_->start(KELVANE_APP_PATH, arguments);
         process_->waitForStarted();
     }
     // Until the instance listens for other kelvane processes (its socket is there).
