@@ -11,6 +11,7 @@
 #include "app/views/tray/TrayTooltip.h"
 
 #include <QGuiApplication>
+#include <cmath>
 
 StatusItem::StatusItem(AppDelegate& delegate, QObject* parent)
     : QObject(parent), delegate_(delegate) {
@@ -49,23 +50,47 @@ void StatusItem::updateStatusIcon() {
     const HelmInputs inputs{delegate_.apiClient().isLoggedIn(), delegate_.storageMode(),
                             delegate_.fileProvider().status(),
                             delegate_.mountManager().directMountState()};
-    const SyncStatusReader& activity = delegate_.syncStatus();
-    const bool syncing = activity.isAnyActive();
-    const QColor color = helmColor(helmTone(inputs), QGuiApplication::palette());
-    QImage frame = HelmImage::make(color, spin_.angle(), syncing, devicePixelRatio_);
-    if (frame != lastFrame_) {
+    color_ = helmColor(helmTone(inputs), QGuiApplication::palette());
+    pushFrame();
+    pushToolTip();
+}
+
+void StatusItem::pushFrame() {
+    if (!surface_)
+        return;
+    QImage frame = frameFor(color_, delegate_.syncStatus().isAnyActive());
+    if (frame.cacheKey() != lastFrame_.cacheKey() && frame != lastFrame_) {
         lastFrame_ = std::move(frame);
         ++iconPushes_;
         surface_->showIcon(lastFrame_);
     }
-    const QString toolTip = trayTooltip({syncing, activity.uploadBacklogBytes(),
-                                         activity.uploadETA(), activity.juicefsUploading(),
-                                         activity.juicefsStaging(), activity.juicefsDownloading()});
+}
+
+void StatusItem::pushToolTip() {
+    const SyncStatusReader& activity = delegate_.syncStatus();
+    const QString toolTip =
+        trayTooltip({activity.isAnyActive(), activity.uploadBacklogBytes(), activity.uploadETA(),
+                     activity.juicefsUploading(), activity.juicefsStaging(),
+                     activity.juicefsDownloading()});
     if (toolTip != lastToolTip_) {
         lastToolTip_ = toolTip;
         ++toolTipPushes_;
         surface_->showToolTip(lastToolTip_);
     }
+}
+
+QImage StatusItem::frameFor(const QColor& color, bool syncing) {
+    const double folded = std::fmod(spin_.angle(), SpinState::kSpokeAngle);
+    const FrameKey key{color.rgba(), qint64(std::llround(folded * 1e6)), syncing,
+                       devicePixelRatio_};
+    if (const auto it = frames_.constFind(key); it != frames_.cend())
+        return *it;
+    // Settling angles are not repeated; a bound keeps them from piling up.
+    if (frames_.size() >= 96)
+        frames_.clear();
+    const QImage frame = HelmImage::make(color, folded, syncing, devicePixelRatio_);
+    frames_.insert(key, frame);
+    return frame;
 }
 
 void StatusItem::syncActivityChanged() {
@@ -80,5 +105,5 @@ void StatusItem::syncActivityChanged() {
 void StatusItem::spinTick() {
     if (!spin_.tick())
         timer_.stop();
-    updateStatusIcon();
+    pushFrame();
 }

@@ -2,6 +2,7 @@
 
 #include "app/views/tray/SpinState.h"
 
+#include <QHash>
 #include <QImage>
 #include <QObject>
 #include <QTimer>
@@ -26,6 +27,7 @@ public:
     void setDevicePixelRatio(qreal ratio);
     qreal devicePixelRatio() const { return devicePixelRatio_; }
 
+    // Re-reads every input (sign-in, storage state, theme, activity) and pushes what changed.
     void updateStatusIcon();
     void syncActivityChanged();
 
@@ -37,6 +39,24 @@ public:
     int toolTipPushes() const { return toolTipPushes_; }
 
 private:
+    struct FrameKey {
+        QRgb color;
+        qint64 angle; // micro-radians, folded onto one spoke step
+        bool syncing;
+        qreal ratio;
+        bool operator==(const FrameKey&) const = default;
+    };
+    friend size_t qHash(const FrameKey& key, size_t seed) {
+        return qHashMulti(seed, key.color, key.angle, key.syncing, key.ratio);
+    }
+    // While turning freely the helm passes the same 30 angles of one spoke step again and
+    // again (eight-fold symmetry), so those frames are drawn once and then reused; the same
+    // image also lets the tray reuse its icon and scaled copies.
+    QImage frameFor(const QColor& color, bool syncing);
+    // A spin tick only turns the helm: the colour, read with the sign-in state from the
+    // credential store, is resolved when the state changes, not 30 times a second.
+    void pushFrame();
+    void pushToolTip();
     void spinTick();
 
     AppDelegate& delegate_;
@@ -44,6 +64,8 @@ private:
     qreal devicePixelRatio_ = 2;
     SpinState spin_;
     QTimer timer_;
+    QColor color_;
+    QHash<FrameKey, QImage> frames_;
     QImage lastFrame_;
     QString lastToolTip_;
     int iconPushes_ = 0;

@@ -62,7 +62,7 @@ void TrayHost::create(Backend backend) {
     qCInfo(lcTray, "tray icon through %s", qUtf8Printable(backendName(backend)));
     icon_ = std::make_unique<QSystemTrayIcon>();
     if (!image_.isNull())
-        icon_->setIcon(QIcon(QPixmap::fromImage(image_)));
+        icon_->setIcon(iconFor(image_));
     icon_->setToolTip(toolTip_);
     if (menu_)
         icon_->setContextMenu(menu_);
@@ -81,6 +81,24 @@ void TrayHost::setMenu(QMenu* menu) {
         icon_->setContextMenu(menu);
 }
 
+QIcon TrayHost::iconFor(const QImage& image) {
+    if (const auto it = icons_.constFind(image.cacheKey()); it != icons_.cend())
+        return *it;
+    if (icons_.size() >= 96)
+        icons_.clear();
+    // With a panel-sized copy of its own the icon needs no scaling when the panel asks.
+    // Sizes in pixels: the tray protocols speak pixels, and a 2x image counted as 18 points
+    // would go out as 18 pixels.
+    QImage full = image;
+    full.setDevicePixelRatio(1);
+    QIcon icon(QPixmap::fromImage(full));
+    QImage panelSized = image.scaled(22, 22, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    panelSized.setDevicePixelRatio(1);
+    icon.addPixmap(QPixmap::fromImage(panelSized));
+    icons_.insert(image.cacheKey(), icon);
+    return icon;
+}
+
 QRect TrayHost::iconGeometry() const {
     return icon_ ? icon_->geometry() : QRect();
 }
@@ -88,7 +106,7 @@ QRect TrayHost::iconGeometry() const {
 void TrayHost::showIcon(const QImage& image) {
     image_ = image;
     if (icon_)
-        icon_->setIcon(QIcon(QPixmap::fromImage(image)));
+        icon_->setIcon(iconFor(image));
 }
 
 void TrayHost::showToolTip(const QString& text) {

@@ -3,6 +3,8 @@
 #include "app/views/tray/TraySurface.h"
 
 #include <QElapsedTimer>
+#include <QHash>
+#include <QIcon>
 #include <QImage>
 #include <QObject>
 #include <QRect>
@@ -51,6 +53,8 @@ signals:
 private:
     void poll();
     void create(Backend backend);
+    // The icon for a frame: one per distinct image, so Qt's scaled copies are made once too.
+    QIcon iconFor(const QImage& image);
 
     Options options_;
     TrayAvailability* availability_ = nullptr;
@@ -61,5 +65,6 @@ private:
     QElapsedTimer waited_;
     bool checking_ = false;
     QImage image_;
+    QHash<qint64, QIcon> icons_;
     QString toolTip_;
 };
