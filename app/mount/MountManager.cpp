@@ -526,8 +526,8 @@ std::optional<QString> MountManager::localURL(const QString& volumePath) const {
     if (!pieces.isEmpty()) {
         for (const Filespace& filespace : filespaces_) {
             const DirectMountState state = mountStates_.value(filespace.id);
-            if (state.isMounted() && (pieces.first() == filespace.mountName ||
-                                      pieces.first() == filespace.name))
+            if (state.isMounted() &&
+                (pieces.first() == filespace.mountName || pieces.first() == filespace.name))
                 return inside(state.path(), 1);
         }
     }

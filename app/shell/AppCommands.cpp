@@ -69,9 +69,8 @@ void AppCommands::applicationShouldTerminate() {
     if (quitAlertShown_)
         return;
     const SyncStatusReader& activity = delegate_.syncStatus();
-    const auto alert =
-        QuitGuard::alertFor(activity.uploadBacklogBytes(),
-                            activity.juicefsUploading() + activity.juicefsStaging());
+    const auto alert = QuitGuard::alertFor(activity.uploadBacklogBytes(),
+                                           activity.juicefsUploading() + activity.juicefsStaging());
     if (!alert) {
         quit_.request();
         return;
@@ -99,7 +98,8 @@ void AppCommands::sessionEnding() {
 void AppCommands::importFolder() {
     const QList<Filespace> filespaces = delegate_.mountManager().filespaces();
     if (filespaces.isEmpty()) {
-        ui_.showAlert({Alert::Style::warning, QStringLiteral("No drive available"),
+        ui_.showAlert({Alert::Style::warning,
+                       QStringLiteral("No drive available"),
                        QStringLiteral("Wait for Kelvane to finish mounting, then try again."),
                        {QStringLiteral("OK")}},
                       [](int) {});
@@ -108,7 +108,8 @@ void AppCommands::importFolder() {
     const Filespace filespace = filespaces.first();
     const auto engine = delegate_.mountManager().juicefsBinary();
     if (!engine) {
-        ui_.showAlert({Alert::Style::warning, QStringLiteral("Drive engine missing"),
+        ui_.showAlert({Alert::Style::warning,
+                       QStringLiteral("Drive engine missing"),
                        QStringLiteral("Kelvane couldn't find its juicefs binary. Reinstall the "
                                       "app."),
                        {QStringLiteral("OK")}},
@@ -142,7 +143,8 @@ std::optional<QString> AppCommands::siteURL() const {
 void AppCommands::checkForUpdates(bool manual) {
     if (!components_.updater) {
         if (manual)
-            ui_.showAlert({Alert::Style::warning, QStringLiteral("Couldn't check for updates"),
+            ui_.showAlert({Alert::Style::warning,
+                           QStringLiteral("Couldn't check for updates"),
                            QStringLiteral("This build of Kelvane has no updater."),
                            {QStringLiteral("OK")}},
                           [](int) {});
@@ -170,12 +172,15 @@ void AppCommands::reportManualCheck() {
             promptToInstall(*state.release);
         break;
     case UpdateStatus::Kind::failed:
-        ui_.showAlert({Alert::Style::warning, QStringLiteral("Couldn't check for updates"),
-                       state.message, {QStringLiteral("OK")}},
+        ui_.showAlert({Alert::Style::warning,
+                       QStringLiteral("Couldn't check for updates"),
+                       state.message,
+                       {QStringLiteral("OK")}},
                       [](int) {});
         break;
     case UpdateStatus::Kind::upToDate:
-        ui_.showAlert({Alert::Style::informational, QStringLiteral("You're up to date"),
+        ui_.showAlert({Alert::Style::informational,
+                       QStringLiteral("You're up to date"),
                        QStringLiteral("Kelvane ") + components_.updater->currentVersion() +
                            QStringLiteral(" (") + components_.updater->currentBuild() +
                            QStringLiteral(") is the latest build."),
@@ -187,7 +192,7 @@ void AppCommands::reportManualCheck() {
     }
 }
 
-void AppCommands::promptToInstall(const UpdateRelease& release) {
+void AppCommands::promptToInstall(const ReleaseInfo& release) {
     if (!components_.updater)
         return;
     ui_.activateApplication();
@@ -207,16 +212,16 @@ void AppCommands::promptToInstall(const UpdateRelease& release) {
     });
 }
 
-QCoro::Task<> AppCommands::runInstall(UpdateRelease release) {
+QCoro::Task<> AppCommands::runInstall(ReleaseInfo release) {
     QPointer<AppCommands> self(this);
     co_await components_.updater->downloadAndInstall(release);
     if (!self || !self->components_.updater)
         co_return;
     const UpdateStatus state = self->components_.updater->state();
     if (state.kind == UpdateStatus::Kind::failed)
-        self->ui_.showAlert({Alert::Style::warning, QStringLiteral("Update failed"),
-                             state.message, {}},
-                            [](int) {});
+        self->ui_.showAlert(
+            {Alert::Style::warning, QStringLiteral("Update failed"), state.message, {}},
+            [](int) {});
 }
 
 QCoro::Task<> AppCommands::popoverOpened() {

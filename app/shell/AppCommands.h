@@ -43,7 +43,7 @@ public:
     void importFolder();
     void checkForUpdates(bool manual);
     void reportManualCheck();
-    void promptToInstall(const UpdateRelease& release);
+    void promptToInstall(const ReleaseInfo& release);
     // The popover has just opened: refresh the session and, with it, the storage numbers; a
     // rejected session signs out.
     QCoro::Task<> popoverOpened();
@@ -59,7 +59,7 @@ private:
     void retryPendingLink();
     std::optional<QString> siteURL() const;
     QCoro::Task<> runCheck(bool manual);
-    QCoro::Task<> runInstall(UpdateRelease release);
+    QCoro::Task<> runInstall(ReleaseInfo release);
 
     AppDelegate& delegate_;
     AppUI& ui_;

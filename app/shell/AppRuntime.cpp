@@ -18,8 +18,7 @@
 #include <QTextStream>
 
 AppRuntime::AppRuntime(AppUI& ui, Options options)
-    : credentials_(makeCredentialStore()),
-      keychain_(std::make_unique<Keychain>(*credentials_)),
+    : credentials_(makeCredentialStore()), keychain_(std::make_unique<Keychain>(*credentials_)),
       network_(std::make_unique<QNetworkAccessManager>()),
       domains_(std::make_unique<FileProviderDomainRegistry>()),
       viewer_(std::make_unique<FreedesktopFileViewer>()) {
@@ -46,8 +45,7 @@ bool AppRuntime::claimInstance() {
 
 void AppRuntime::launch() {
     log_ = std::make_unique<ActivityLog>(delegate_->mountManager(), delegate_->syncStatus());
-    QObject::connect(&delegate_->mountManager(), &MountManager::driveStayedMounted,
-                     delegate_.get(),
+    QObject::connect(&delegate_->mountManager(), &MountManager::driveStayedMounted, delegate_.get(),
                      [](const QString&, const QString& mountPoint, const QString& reason) {
                          ConsoleLine::app(QStringLiteral("%1 stayed mounted (%2); its engine "
                                                          "keeps running until it is unmounted")

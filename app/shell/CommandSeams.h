@@ -3,7 +3,9 @@
 #include "app/api/Filespace.h"
 
 #include <QCoroTask>
+#include <QDateTime>
 #include <QString>
+#include <QUrl>
 #include <optional>
 
 // What the application's commands need of the folder importer and of the updater. Each
@@ -19,19 +21,20 @@ public:
                        const std::optional<QString>& destinationSubpath) = 0;
 };
 
-struct UpdateRelease {
+// A release the feed offers, as the prompts show it.
+struct ReleaseInfo {
     QString version;
     QString build;
-    QString url;
-    QString published;
-    bool operator==(const UpdateRelease&) const = default;
+    QUrl url;
+    std::optional<QDateTime> published;
+    bool operator==(const ReleaseInfo&) const = default;
 };
 
 struct UpdateStatus {
     enum class Kind { idle, checking, upToDate, available, downloading, installing, failed };
     Kind kind = Kind::idle;
     // With available.
-    std::optional<UpdateRelease> release;
+    std::optional<ReleaseInfo> release;
     // With failed.
     QString message;
 };
@@ -42,7 +45,7 @@ public:
     virtual void setSiteURL(const std::optional<QString>& siteURL) = 0;
     virtual QCoro::Task<> check(bool manual) = 0;
     virtual UpdateStatus state() const = 0;
-    virtual QCoro::Task<> downloadAndInstall(UpdateRelease release) = 0;
+    virtual QCoro::Task<> downloadAndInstall(ReleaseInfo release) = 0;
     virtual QString currentVersion() const = 0;
     virtual QString currentBuild() const = 0;
 };

@@ -126,7 +126,7 @@ void QtUI::closeSettingsWindow() {
 
 void QtUI::showAlert(const Alert& alert, AlertAnswer answered) {
     auto* box = new QMessageBox(alert.style == Alert::Style::warning ? QMessageBox::Warning
-                                                                    : QMessageBox::Information,
+                                                                     : QMessageBox::Information,
                                 QStringLiteral("Kelvane"), alert.message, QMessageBox::NoButton);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setInformativeText(alert.informativeText);

@@ -54,9 +54,8 @@ int run(const std::optional<QString>& link) {
         return link && handOver(*link) ? 0 : 1;
     }
     ui.attach(runtime.delegate(), runtime.commands());
-    runtime.channel().handle("tray", InstanceChannel::Answer([&ui](const QJsonObject&) {
-                                 return ui.describe();
-                             }));
+    runtime.channel().handle(
+        "tray", InstanceChannel::Answer([&ui](const QJsonObject&) { return ui.describe(); }));
     if (!SchemeHandler::install(QCoreApplication::applicationFilePath()))
         qCWarning(lcTray, "could not register as the handler of kelvane: links");
 

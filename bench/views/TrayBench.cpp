@@ -99,8 +99,7 @@ double copyInto(const QString& path, int mib) {
 }
 
 // One copy into the Team drive of a running instance, with the helm turning when it is the tray.
-double timedCopy(TrayRun& kelvane, const QString& home, int mib, bool tray,
-                 const SniHost* host) {
+double timedCopy(TrayRun& kelvane, const QString& home, int mib, bool tray, const SniHost* host) {
     if (!waitUntil([&] { return kelvane.allDrives("mounted", 2); }, 120s))
         return 0;
     QFuture<double> copying = QtConcurrent::run(

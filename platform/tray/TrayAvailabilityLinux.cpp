@@ -32,7 +32,8 @@ TrayAvailability::TrayAvailability(QObject* parent) : QObject(parent) {
 void TrayAvailability::checkStatusNotifierHost(std::function<void(bool)> answer) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        QMetaObject::invokeMethod(this, [answer] { answer(false); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [answer] { answer(false); }, Qt::QueuedConnection);
         return;
     }
     QDBusMessage get = QDBusMessage::createMethodCall(

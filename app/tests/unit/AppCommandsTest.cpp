@@ -34,7 +34,7 @@ struct FakeUpdater : UpdateControl {
         co_return;
     }
     UpdateStatus state() const override { return state_; }
-    QCoro::Task<> downloadAndInstall(UpdateRelease release) override {
+    QCoro::Task<> downloadAndInstall(ReleaseInfo release) override {
         installs << release;
         state_ = afterInstall;
         co_return;
@@ -44,7 +44,7 @@ struct FakeUpdater : UpdateControl {
 
     std::optional<QString> siteURL;
     QList<bool> checks;
-    QList<UpdateRelease> installs;
+    QList<ReleaseInfo> installs;
     UpdateStatus afterCheck, afterInstall, state_;
 };
 
@@ -62,7 +62,8 @@ protected:
     void SetUp() override {
         MountOptions options;
         options.systemEngineLocations = {home.file("no-engine")};
-        delegate = std::make_unique<AppDelegate>(base.services(EngineSource::pinned(), options), ui);
+        delegate =
+            std::make_unique<AppDelegate>(base.services(EngineSource::pinned(), options), ui);
         quit = std::make_unique<QuitSequence>(*delegate);
         commands = std::make_unique<AppCommands>(*delegate, ui, *quit,
                                                  AppCommands::Components{&importer, &updater});
@@ -180,7 +181,8 @@ TEST_F(AppCommandsTest, TheEndOfTheSessionQuitsWithoutAsking) {
 TEST_F(AppCommandsTest, ImportNeedsADriveAndTheEngineBeforeTheChooserOpens) {
     commands->importFolder();
     ASSERT_EQ(ui.alerts.size(), 1);
-    EXPECT_EQ(ui.alerts[0], (Alert{Alert::Style::warning, "No drive available",
+    EXPECT_EQ(ui.alerts[0], (Alert{Alert::Style::warning,
+                                   "No drive available",
                                    "Wait for Kelvane to finish mounting, then try again.",
                                    {"OK"}}));
     EXPECT_TRUE(ui.panels.isEmpty());
@@ -229,8 +231,10 @@ TEST_F(AppCommandsTest, ManualChecksReportEveryOutcome) {
     updater.afterCheck = {UpdateStatus::Kind::failed, std::nullopt, "The feed is unreachable"};
     commands->checkForUpdates(true);
     ASSERT_TRUE(waitUntil([&] { return ui.alerts.size() == 2; }));
-    EXPECT_EQ(ui.alerts[1], (Alert{Alert::Style::warning, "Couldn't check for updates",
-                                   "The feed is unreachable", {"OK"}}));
+    EXPECT_EQ(ui.alerts[1], (Alert{Alert::Style::warning,
+                                   "Couldn't check for updates",
+                                   "The feed is unreachable",
+                                   {"OK"}}));
 
     // Automatic checks say nothing.
     commands->checkForUpdates(false);
@@ -239,7 +243,7 @@ TEST_F(AppCommandsTest, ManualChecksReportEveryOutcome) {
 }
 
 TEST_F(AppCommandsTest, AnAvailableReleaseIsOfferedAndAFailedInstallIsReported) {
-    const UpdateRelease release{"1.5.0", "150", "http://server.test/k.tar.gz", "2026-12-01"};
+    const ReleaseInfo release{"1.5.0", "150", QUrl("http://server.test/k.tar.gz"), std::nullopt};
     updater.afterCheck = {UpdateStatus::Kind::available, release, {}};
     updater.afterInstall = {UpdateStatus::Kind::failed, std::nullopt, "Signature mismatch"};
     commands->checkForUpdates(true);
@@ -255,7 +259,7 @@ TEST_F(AppCommandsTest, AnAvailableReleaseIsOfferedAndAFailedInstallIsReported) 
     commands->promptToInstall(release);
     ui.answer("Install and Relaunch");
     ASSERT_TRUE(waitUntil([&] { return ui.alerts.size() == 3; }));
-    EXPECT_EQ(updater.installs, QList<UpdateRelease>{release});
-    EXPECT_EQ(ui.alerts[2], (Alert{Alert::Style::warning, "Update failed", "Signature mismatch",
-                                   {}}));
+    EXPECT_EQ(updater.installs, QList<ReleaseInfo>{release});
+    EXPECT_EQ(ui.alerts[2],
+              (Alert{Alert::Style::warning, "Update failed", "Signature mismatch", {}}));
 }

@@ -1,5 +1,5 @@
-#include "app/shell/ByteCountText.h"
 #include "app/shell/QuitGuard.h"
+#include "app/shell/ByteCountText.h"
 
 #include <gtest/gtest.h>
 

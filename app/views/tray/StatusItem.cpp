@@ -68,10 +68,9 @@ void StatusItem::pushFrame() {
 
 void StatusItem::pushToolTip() {
     const SyncStatusReader& activity = delegate_.syncStatus();
-    const QString toolTip =
-        trayTooltip({activity.isAnyActive(), activity.uploadBacklogBytes(), activity.uploadETA(),
-                     activity.juicefsUploading(), activity.juicefsStaging(),
-                     activity.juicefsDownloading()});
+    const QString toolTip = trayTooltip({activity.isAnyActive(), activity.uploadBacklogBytes(),
+                                         activity.uploadETA(), activity.juicefsUploading(),
+                                         activity.juicefsStaging(), activity.juicefsDownloading()});
     if (toolTip != lastToolTip_) {
         lastToolTip_ = toolTip;
         ++toolTipPushes_;

@@ -1,5 +1,5 @@
-#include "platform/Paths.h"
 #include "platform/SchemeHandler.h"
+#include "platform/Paths.h"
 #include "tests/support/TestHome.h"
 
 #include <QFile>

@@ -1,10 +1,10 @@
-#include "app/views/tests/support/Screenshots.h"
 #include "app/views/tray/HelmImage.h"
+#include "app/views/tests/support/Screenshots.h"
 #include "app/views/tray/HelmTone.h"
 
 #include <QPainter>
-#include <gtest/gtest.h>
 #include <cmath>
+#include <gtest/gtest.h>
 #include <numbers>
 
 namespace {
@@ -119,8 +119,8 @@ TEST(HelmImage, SavesEveryStateAsPictures) {
         const Shot& s = shots[i];
         QImage helm = HelmImage::make(s.color, s.rotation, s.syncing, 8);
         helm.setDevicePixelRatio(1);
-        ASSERT_TRUE(Screenshots::save(HelmImage::make(s.color, s.rotation, s.syncing, 2),
-                                      s.name + ".png"));
+        ASSERT_TRUE(
+            Screenshots::save(HelmImage::make(s.color, s.rotation, s.syncing, 2), s.name + ".png"));
         const bool dark = s.name.endsWith("on-dark");
         sheetPainter.fillRect(QRect(i * cell, 0, cell, cell),
                               dark ? QColor(0x2B, 0x2B, 0x2D) : QColor(0xEC, 0xEC, 0xEC));

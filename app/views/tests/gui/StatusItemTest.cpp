@@ -75,8 +75,7 @@ TEST_F(StatusItemTest, PushesAFrameOnlyWhenItDiffersAndTheTooltipOnlyWhenItChang
     delegate->mountManager().setDirectMountState(DirectMountState::error("boom"));
     EXPECT_EQ(centre().rgb(), HelmColors::kRed.rgb());
     delegate->mountManager().setDirectMountState(DirectMountState::mounted("/d"));
-    EXPECT_EQ(centre().rgb(),
-              QGuiApplication::palette().color(QPalette::WindowText).rgb());
+    EXPECT_EQ(centre().rgb(), QGuiApplication::palette().color(QPalette::WindowText).rgb());
     EXPECT_EQ(surface.toolTips.size(), 1);
 
     item->setDevicePixelRatio(3);
@@ -100,12 +99,11 @@ TEST_F(StatusItemTest, SpinsWhileBusySettlesAfterAndStopsPushing) {
     ASSERT_TRUE(item->spin().target());
     ASSERT_TRUE(waitUntil([&] { return !item->isTimerRunning(); }, std::chrono::seconds(5)));
     EXPECT_EQ(item->spin().angle(), 0);
-    EXPECT_EQ(surface.frames.last(), HelmImage::make(QGuiApplication::palette().color(
-                                                         QPalette::WindowText),
-                                                     0, false, 2));
+    EXPECT_EQ(surface.frames.last(),
+              HelmImage::make(QGuiApplication::palette().color(QPalette::WindowText), 0, false, 2));
     EXPECT_EQ(surface.toolTips.last(), "Kelvane");
     const qsizetype pushed = surface.frames.size();
-    ASSERT_FALSE(waitUntil([&] { return surface.frames.size() != pushed; },
-                           std::chrono::milliseconds(300)))
+    ASSERT_FALSE(
+        waitUntil([&] { return surface.frames.size() != pushed; }, std::chrono::milliseconds(300)))
         << "a resting helm pushes nothing";
 }

@@ -132,10 +132,10 @@ TEST(TrayDesktop, StatusNotifierItemSpinsWhileADriveIsWrittenAndActivateOpensThe
     const bool withDrive = fuseAvailable();
     DevServer server;
     TrayRun kelvane(home.path(), display, address);
-    if (withDrive)
-        ASSERT_TRUE(kelvane.signIn(server.apiURL(), DevServer::kDemoEmail,
-                                   DevServer::kDemoPassword)
+    if (withDrive) {
+        ASSERT_TRUE(kelvane.signIn(server.apiURL(), DevServer::kDemoEmail, DevServer::kDemoPassword)
                         .out.startsWith("Signed in as"));
+    }
     kelvane.startTray();
     ASSERT_TRUE(waitUntil([&] { return !host.registeredItems().isEmpty(); }, 20s))
         << "the tray never registered\n"

@@ -28,8 +28,9 @@ public:
 
 protected:
     // Starts the program and waits for its first line of output (empty when none came).
-    QString startAndReadLine(const QString& program, const QStringList& arguments,
-                             const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+    QString
+    startAndReadLine(const QString& program, const QStringList& arguments,
+                     const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
         process_ = std::make_unique<QProcess>();
         process_->setProcessEnvironment(env);
         process_->setProcessChannelMode(QProcess::SeparateChannels);
@@ -84,8 +85,8 @@ public:
                       "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
                       "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
         config_.close();
-        address_ = startAndReadLine(program(), {"--config-file=" + config_.fileName(), "--nofork",
-                                                "--print-address=1"});
+        address_ = startAndReadLine(
+            program(), {"--config-file=" + config_.fileName(), "--nofork", "--print-address=1"});
         return address_;
     }
     QString address() const { return address_; }
@@ -102,9 +103,8 @@ public:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("DISPLAY", display);
         startQuietly(program(),
-                     {"--edge", "top", "--align", "right", "--SetDockType", "true",
-                      "--widthtype", "request", "--height", "26", "--tint", "0xd8d8d8",
-                      "--transparent", "false"},
+                     {"--edge", "top", "--align", "right", "--SetDockType", "true", "--widthtype",
+                      "request", "--height", "26", "--tint", "0xd8d8d8", "--transparent", "false"},
                      env);
     }
 };

@@ -46,10 +46,10 @@ SniHost::SniHost(const QString& busAddress, QObject* parent)
     : QObject(parent), bus_(QDBusConnection::connectToBus(busAddress, QStringLiteral("sni-host"))) {
     if (!bus_.isConnected())
         return;
-    const bool object = bus_.registerObject(QStringLiteral("/StatusNotifierWatcher"), this,
-                                            QDBusConnection::ExportAllSlots |
-                                                QDBusConnection::ExportAllSignals |
-                                                QDBusConnection::ExportAllProperties);
+    const bool object =
+        bus_.registerObject(QStringLiteral("/StatusNotifierWatcher"), this,
+                            QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals |
+                                QDBusConnection::ExportAllProperties);
     ready_ = object && bus_.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"));
 }
 

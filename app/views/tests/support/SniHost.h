@@ -19,8 +19,8 @@ class SniHost : public QObject, protected QDBusContext {
     Q_PROPERTY(int ProtocolVersion READ protocolVersion)
 public:
     struct Frame {
-        QImage image;          // the largest of the sizes sent
-        QList<QSize> sizes;    // every size in the message
+        QImage image;       // the largest of the sizes sent
+        QList<QSize> sizes; // every size in the message
         qint64 payloadBytes = 0;
     };
 

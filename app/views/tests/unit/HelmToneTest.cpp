@@ -11,8 +11,8 @@ TEST(HelmTone, SignedOutIsAlwaysLabelColoured) {
 
 TEST(HelmTone, DirectMountFollowsTheDrives) {
     const auto tone = [](DirectMountState state) {
-        return helmTone({true, StorageMode::directMount, FileProviderStatus::failed("ignored"),
-                         state});
+        return helmTone(
+            {true, StorageMode::directMount, FileProviderStatus::failed("ignored"), state});
     };
     EXPECT_EQ(tone(DirectMountState::mounted("/d")), HelmTone::label);
     EXPECT_EQ(tone(DirectMountState::mounting()), HelmTone::orange);

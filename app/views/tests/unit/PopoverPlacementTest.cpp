@@ -19,8 +19,7 @@ TEST(PopoverPlacement, OpensCentredUnderTheIconAndInsideTheScreen) {
 
 TEST(PopoverPlacement, APanelAtTheBottomOpensItAboveTheIcon) {
     const QRect available(0, 0, 1280, 770);
-    EXPECT_EQ(origin(QRect(1200, 772, 24, 24), {}, available, kSize),
-              QPoint(1000, 772 - 4 - 300));
+    EXPECT_EQ(origin(QRect(1200, 772, 24, 24), {}, available, kSize), QPoint(1000, 772 - 4 - 300));
 }
 
 TEST(PopoverPlacement, WithoutIconGeometryTheCursorIsTheAnchor) {
