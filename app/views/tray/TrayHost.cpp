@@ -3,9 +3,11 @@
 #include "app/views/ViewsLogging.h"
 #include "platform/tray/TrayAvailability.h"
 
+#include <QGuiApplication>
 #include <QIcon>
 #include <QMenu>
 #include <QPixmap>
+#include <QStyleHints>
 #include <QSystemTrayIcon>
 
 TrayHost::TrayHost(QObject* parent) : TrayHost(Options{}, parent) {}
@@ -68,8 +70,17 @@ void TrayHost::create(Backend backend) {
         icon_->setContextMenu(menu_);
     connect(icon_.get(), &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
-                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+                // An XEmbed double click reports its first click as a Trigger already; a
+                // double click alone (a StatusNotifierItem host's) counts as one click.
+                if (reason == QSystemTrayIcon::Trigger) {
+                    lastTrigger_.start();
                     emit activated();
+                } else if (reason == QSystemTrayIcon::DoubleClick &&
+                           (!lastTrigger_.isValid() ||
+                            lastTrigger_.elapsed() >
+                                QGuiApplication::styleHints()->mouseDoubleClickInterval())) {
+                    emit activated();
+                }
             });
     icon_->show();
     emit ready();

@@ -63,6 +63,7 @@ private:
     Backend backend_ = Backend::waiting;
     QTimer poll_;
     QElapsedTimer waited_;
+    QElapsedTimer lastTrigger_;
     bool checking_ = false;
     QImage image_;
     QHash<qint64, QIcon> icons_;
