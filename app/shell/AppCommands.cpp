@@ -23,7 +23,7 @@ AppCommands::AppCommands(AppDelegate& delegate, AppUI& ui, QuitSequence& quit,
             qCInfo(lcShell, "link dropped: no drive for it was mounted in time");
         pendingLink_.reset();
     });
-    connect(&delegate_.mountManager(), &MountManager::mountStatesChanged, this,
+    connect(&delegate_.mountManager(), &MountManager::directMountStateChanged, this,
             &AppCommands::retryPendingLink);
 }
 
@@ -36,10 +36,12 @@ bool AppCommands::handleURLEvent(const QString& text) {
         emit linkRevealed(*path);
         return true;
     }
-    // A link that starts Kelvane arrives before any drive is up: it waits for one.
+    // A link that starts Kelvane arrives before the drives are up: it waits for them.
     const DirectMountState::Kind state = delegate_.mountManager().directMountState().kind();
-    if (!delegate_.mountManager().localURL(*path) && state != DirectMountState::Kind::error &&
-        delegate_.apiClient().isLoggedIn()) {
+    const bool drivesComing = state == DirectMountState::Kind::mounting ||
+                              (state == DirectMountState::Kind::inactive &&
+                               delegate_.apiClient().isLoggedIn());
+    if (drivesComing) {
         pendingLink_ = *path;
         pendingLinkExpiry_.start();
         return true;
@@ -54,7 +56,9 @@ void AppCommands::reveal(const QString& path) {
 }
 
 void AppCommands::retryPendingLink() {
-    if (!pendingLink_ || !delegate_.mountManager().localURL(*pendingLink_))
+    const DirectMountState::Kind state = delegate_.mountManager().directMountState().kind();
+    if (!pendingLink_ || state == DirectMountState::Kind::mounting ||
+        state == DirectMountState::Kind::inactive)
         return;
     const QString path = *std::exchange(pendingLink_, std::nullopt);
     pendingLinkExpiry_.stop();

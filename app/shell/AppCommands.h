@@ -22,7 +22,7 @@ public:
         ImportControl* importer = nullptr;
         UpdateControl* updater = nullptr;
     };
-    // A link that arrives before its drive is mounted waits this long for it.
+    // A link that arrives while the drives are still coming up waits this long for them.
     static constexpr std::chrono::seconds kLinkWaitLimit{300};
 
     AppCommands(AppDelegate& delegate, AppUI& ui, QuitSequence& quit, Components components,
