@@ -208,6 +208,7 @@ void QtUI::togglePopover() {
     if (popover_->closedJustNow())
         return;
     popover_->openFor(tray_->iconGeometry());
+    delegate_->refreshFinderExtensionState();
     if (commands_)
         commands_->popoverOpened();
 }

@@ -3,13 +3,16 @@
 #include "app/shell/AppCommands.h"
 #include "app/shell/AppDelegate.h"
 #include "app/shell/AppRuntime.h"
+#include "app/shell/ClipboardCommands.h"
 #include "app/shell/InstanceChannel.h"
 #include "app/shell/LinkCommands.h"
 #include "app/views/QtUI.h"
 #include "app/views/ViewsLogging.h"
 #include "platform/SchemeHandler.h"
+#include "platform/clipboard/QtTextClipboard.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QSessionManager>
 #include <QTextStream>
 
@@ -48,12 +51,16 @@ int run(const std::optional<QString>& link) {
         return 0;
     QApplication::setQuitOnLastWindowClosed(false);
     QtUI ui;
+    // The tray owns the desktop clipboard for as long as it runs, so text other programs hand
+    // it ("Copy Kelvane Link") stays pasteable after they exit. Outlives the channel's handler.
+    QtTextClipboard clipboard(*QGuiApplication::clipboard());
     AppRuntime runtime(ui, {});
     if (!runtime.claimInstance()) {
         // Another instance started meanwhile: it takes the link.
         return link && handOver(*link) ? 0 : 1;
     }
     ui.attach(runtime.delegate(), runtime.commands());
+    ClipboardCommands::registerClipboard(runtime.channel(), clipboard);
     runtime.channel().handle(
         "tray", InstanceChannel::Answer([&ui](const QJsonObject&) { return ui.describe(); }));
     if (!SchemeHandler::install(QCoreApplication::applicationFilePath()))

@@ -24,6 +24,9 @@ StatusItem::StatusItem(AppDelegate& delegate, QObject* parent)
             &StatusItem::updateStatusIcon);
     connect(&delegate_.apiClient(), &APIClient::currentUserChanged, this,
             &StatusItem::updateStatusIcon);
+    // The colour follows the stored token, which another process may add or remove.
+    connect(&delegate_.apiClient(), &APIClient::tokenStateChanged, this,
+            &StatusItem::updateStatusIcon);
     // The ledger record and the engines' activity both arrive as the reader's one change.
     connect(&delegate_.syncStatus(), &SyncStatusReader::changed, this,
             &StatusItem::syncActivityChanged);

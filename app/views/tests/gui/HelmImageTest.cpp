@@ -91,6 +91,17 @@ TEST(HelmImage, TheBadgeIsBlueInTheTopRightCornerWithAClearRingAroundIt) {
 TEST(HelmImage, DrawnAtTheDevicePixelRatio) {
     EXPECT_EQ(HelmImage::make(kInk, 0, false, 3).size(), QSize(54, 54));
     EXPECT_EQ(HelmImage::make(kInk, 0, false, 1.5).size(), QSize(27, 27));
+    // Nothing is clipped: the ring keeps 0.38 points from the edges, the badge's punched
+    // circle 0.1, so at 8x the outermost pixel rows and columns stay clear.
+    for (const bool syncing : {false, true}) {
+        const QImage big = HelmImage::make(kInk, 0.3, syncing, 8);
+        int edgeInk = 0;
+        for (int i = 0; i < big.width(); ++i)
+            for (const QPoint p : {QPoint(i, 0), QPoint(i, big.height() - 1), QPoint(0, i),
+                                   QPoint(big.width() - 1, i)})
+                edgeInk += big.pixelColor(p).alpha() > 0;
+        EXPECT_EQ(edgeInk, 0) << (syncing ? "with the badge" : "at rest");
+    }
 }
 
 // Not a check: the pictures for people to look at (scripts/screenshots.sh collects them).

@@ -49,6 +49,11 @@ protected:
                 return true;
         return false;
     }
+    void storeToken(const QString& token) {
+        base.keychain.save(Keychain::kTokenKey, token);
+        WaitForTask::run(delegate->apiClient().reloadToken());
+        ASSERT_TRUE(delegate->apiClient().isLoggedIn());
+    }
     void toggleWhenAllowed() {
         ASSERT_TRUE(waitUntil([&] { return !ui.popover()->closedJustNow(); }, 2s));
         ui.togglePopover();
@@ -58,7 +63,7 @@ protected:
 } // namespace
 
 TEST_F(QtUIPopoverTest, OpeningRefreshesTheSessionAndStatsClosingAsksNothing) {
-    base.keychain.save(Keychain::kTokenKey, server.demoToken());
+    storeToken(server.demoToken());
     server.clearRequests();
     ui.togglePopover();
     EXPECT_TRUE(ui.popover()->isVisible());
@@ -76,9 +81,11 @@ TEST_F(QtUIPopoverTest, OpeningRefreshesTheSessionAndStatsClosingAsksNothing) {
 }
 
 TEST_F(QtUIPopoverTest, ARejectedSessionSignsOutWhenThePopoverOpens) {
-    base.keychain.save(Keychain::kTokenKey, "revoked-token");
+    storeToken("revoked-token");
+    server.clearRequests();
     toggleWhenAllowed();
     ASSERT_TRUE(waitUntil([&] { return !delegate->apiClient().isLoggedIn(); }, 15s));
+    EXPECT_TRUE(requested("/auth/me"));
     EXPECT_FALSE(requested("/files/storage"));
 }
 

@@ -68,9 +68,10 @@ TEST_F(StatusItemTest, PushesAFrameOnlyWhenItDiffersAndTheTooltipOnlyWhenItChang
     delegate->mountManager().setDirectMountState(DirectMountState::error("x"));
     EXPECT_EQ(surface.frames.size(), 1);
 
-    base.keychain.save(Keychain::kTokenKey, "token");
     delegate->mountManager().setDirectMountState(DirectMountState::mounting());
-    ASSERT_EQ(surface.frames.size(), 2);
+    base.keychain.save(Keychain::kTokenKey, "token");
+    WaitForTask::run(delegate->apiClient().reloadToken());
+    ASSERT_EQ(surface.frames.size(), 2) << "a stored token recolours the helm";
     EXPECT_EQ(centre().rgb(), HelmColors::kOrange.rgb());
     delegate->mountManager().setDirectMountState(DirectMountState::error("boom"));
     EXPECT_EQ(centre().rgb(), HelmColors::kRed.rgb());

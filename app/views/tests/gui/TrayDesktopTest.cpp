@@ -5,6 +5,7 @@
 #include "app/views/tests/support/SniHost.h"
 #include "app/views/tests/support/TrayRun.h"
 #include "platform/AtomicFile.h"
+#include "shared/ClipboardRequest.h"
 #include "shared/SyncStatus.h"
 #include "tests/support/DevServer.h"
 #include "tests/support/TestHome.h"
@@ -12,6 +13,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 #include <gtest/gtest.h>
 #include <set>
@@ -109,6 +113,22 @@ TEST(TrayDesktop, DocksIntoAnXEmbedTrayWhenNoStatusNotifierHostAppears) {
         10s))
         << "no helm in the tray";
     kelvane.screenshot("tray-xembed.png", QRect(QPoint(1024 - 360, 0), QSize(360, 60)), 2);
+
+    // Text handed over by another program lands on the display's clipboard, served by the tray.
+    const QString link = "https://files.example/w/Team/Plans";
+    const auto copied = TrayRun::ask(ClipboardRequest::make(link));
+    ASSERT_TRUE(copied);
+    EXPECT_TRUE(ClipboardRequest::isAccepted(*copied))
+        << QJsonDocument(*copied).toJson().toStdString();
+    const QString xclip = QStandardPaths::findExecutable("xclip");
+    ASSERT_FALSE(xclip.isEmpty()) << "xclip is not installed (scripts/packages.txt lists it)";
+    QProcess paste;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", display);
+    paste.setProcessEnvironment(env);
+    paste.start(xclip, {"-o", "-selection", "clipboard"});
+    ASSERT_TRUE(paste.waitForFinished(10'000));
+    EXPECT_EQ(QString::fromUtf8(paste.readAllStandardOutput()), link);
 
     kelvane.stop();
     EXPECT_EQ(kelvane.exitCode(), 0) << kelvane.output().toStdString();
