@@ -86,8 +86,9 @@ TEST(TrayDesktop, DocksIntoAnXEmbedTrayWhenNoStatusNotifierHostAppears) {
     trayer.start(display);
 
     // No session bus at all: the bounded wait for a StatusNotifierItem host ends in XEmbed.
+    // Opened by a link while no Kelvane runs: the tray starts (the link then waits for a drive).
     TrayRun kelvane(home.path(), display, QString());
-    kelvane.startTray();
+    kelvane.startProgram({"kelvane://open/Team/Plans"});
     ASSERT_TRUE(kelvane.waitForInstance(20s)) << kelvane.output().toStdString();
     ASSERT_TRUE(waitUntil([&] { return geometryOf(kelvane.tray()).isValid(); }, 30s))
         << kelvane.output().toStdString();
