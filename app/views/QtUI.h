@@ -50,6 +50,7 @@ public:
 
     StatusItem* statusItem() const { return statusItem_; }
     PopoverWindow* popover() const { return popover_; }
+    QMenu* menu() const { return menu_.get(); }
     TrayHost& tray() { return *tray_; }
     // For `kelvane` tools and tests: which tray, the helm's state, the popover.
     QJsonObject describe() const;

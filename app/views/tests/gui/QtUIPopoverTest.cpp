@@ -5,6 +5,7 @@
 #include "app/shell/AppCommands.h"
 #include "app/shell/QuitSequence.h"
 #include "app/tests/support/DelegateServices.h"
+#include "app/views/tray/StatusItem.h"
 #include "shared/WaitForTask.h"
 #include "tests/support/DevServer.h"
 #include "tests/support/TestHome.h"
@@ -12,6 +13,7 @@
 
 #include <QApplication>
 #include <QJsonArray>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <gtest/gtest.h>
@@ -126,4 +128,29 @@ TEST_F(QtUIPopoverTest, AlertsAnswerWithTheButtonChosenOrDismissedWhenTheSession
     ui.dismissAlerts();
     ASSERT_EQ(answers.size(), 2);
     EXPECT_EQ(answers[1], AppUI::kDismissed);
+}
+
+TEST_F(QtUIPopoverTest, TheMenusFirstEntryOpensThePopoverAndAThemeChangeRecoloursTheHelm) {
+    ui.setupStatusItem();
+    ui.observeSystemTheme();
+    ASSERT_TRUE(ui.menu());
+    const QList<QAction*> actions = ui.menu()->actions();
+    ASSERT_FALSE(actions.isEmpty());
+    EXPECT_EQ(actions.first()->text(), "Open Kelvane");
+    actions.first()->trigger();
+    EXPECT_TRUE(ui.popover()->isVisible());
+    ui.closePopover();
+
+    // The hub of a signed-out helm is in the theme's text colour, re-read when the theme changes.
+    const QPalette original = QGuiApplication::palette();
+    const QColor ink(0x12, 0x34, 0x56);
+    QPalette changed = original;
+    changed.setColor(QPalette::WindowText, ink);
+    const auto hub = [&] { return ui.statusItem()->currentFrame().pixelColor(18, 18).rgb(); };
+    EXPECT_EQ(hub(), original.color(QPalette::WindowText).rgb());
+    QGuiApplication::setPalette(changed);
+    const bool recoloured = waitUntil([&] { return hub() == ink.rgb(); });
+    QGuiApplication::setPalette(original);
+    EXPECT_TRUE(recoloured) << "the helm kept the old theme's colour";
+    EXPECT_TRUE(waitUntil([&] { return hub() == original.color(QPalette::WindowText).rgb(); }));
 }

@@ -135,6 +135,35 @@ TEST(TrayDesktop, DocksIntoAnXEmbedTrayWhenNoStatusNotifierHostAppears) {
     EXPECT_EQ(kelvane.exitCode(), 0) << kelvane.output().toStdString();
 }
 
+// The panel's host comes up after Kelvane (a login race): past the bounded wait, with no XEmbed
+// tray either, the tray keeps looking and registers once the host is there.
+TEST(TrayDesktop, AStatusNotifierHostThatComesUpLateIsStillUsed) {
+    if (Xvfb::program().isEmpty() || PrivateBus::program().isEmpty())
+        GTEST_SKIP() << "Xvfb or dbus-daemon is not installed";
+    TestHome home;
+    Xvfb x;
+    const QString display = x.start();
+    ASSERT_FALSE(display.isEmpty());
+    PrivateBus bus;
+    const QString address = bus.start();
+    ASSERT_FALSE(address.isEmpty()) << "dbus-daemon did not start";
+
+    TrayRun kelvane(home.path(), display, address);
+    kelvane.startTray();
+    ASSERT_TRUE(kelvane.waitForOutput("still looking", 30s)) << kelvane.output().toStdString();
+    EXPECT_EQ(kelvane.tray()["backend"].toString(), "waiting");
+
+    SniHost host(address);
+    ASSERT_TRUE(host.isReady());
+    ASSERT_TRUE(waitUntil([&] { return !host.registeredItems().isEmpty(); }, 20s))
+        << kelvane.output().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return !host.frames().isEmpty(); }, 10s));
+    EXPECT_EQ(kelvane.tray()["backend"].toString(), "statusNotifier");
+
+    kelvane.stop();
+    EXPECT_EQ(kelvane.exitCode(), 0) << kelvane.output().toStdString();
+}
+
 TEST(TrayDesktop, StatusNotifierItemSpinsWhileADriveIsWrittenAndActivateOpensThePopover) {
     if (Xvfb::program().isEmpty() || PrivateBus::program().isEmpty())
         GTEST_SKIP() << "Xvfb or dbus-daemon is not installed";
