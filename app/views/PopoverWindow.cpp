@@ -29,13 +29,8 @@ void PopoverWindow::setAppearance(AppearanceMode mode) {
 }
 
 void PopoverWindow::openFor(const QRect& iconGeometry) {
-    if (content_)
-        delete content_;
-    if (factory_) {
-        content_ = factory_();
-        if (content_)
-            layout()->addWidget(content_);
-    }
+    if (factory_)
+        setContent(factory_());
     const QPoint cursor = QCursor::pos();
     QScreen* screen = iconGeometry.isValid() ? QGuiApplication::screenAt(iconGeometry.center())
                                              : QGuiApplication::screenAt(cursor);
@@ -47,6 +42,18 @@ void PopoverWindow::openFor(const QRect& iconGeometry) {
     raise();
     activateWindow();
     emit opened();
+}
+
+void PopoverWindow::setContent(QWidget* content) {
+    if (content == content_)
+        return;
+    delete content_.data();
+    content_ = content;
+    if (content_) {
+        layout()->addWidget(content_);
+        // A child added to a window already showing stays hidden until shown.
+        content_->show();
+    }
 }
 
 bool PopoverWindow::closedJustNow() const {

@@ -29,6 +29,11 @@ public:
     bool closedJustNow() const;
     QWidget* content() const { return content_; }
 
+public slots:
+    // Replaces what the window shows now (the window takes the widget; the old one is deleted).
+    // The factory still builds the content of the next opening.
+    void setContent(QWidget* content);
+
 signals:
     void opened();
     void closed();

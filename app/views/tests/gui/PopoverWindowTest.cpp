@@ -2,6 +2,7 @@
 #include "app/views/tests/support/Screenshots.h"
 
 #include <QLabel>
+#include <QPointer>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -21,7 +22,7 @@ TEST(PopoverWindow, BuildsItsContentAnewOnEveryOpenAndClosesOnEscape) {
     // Placed centred under the icon (the offscreen platform may add a small frame offset).
     EXPECT_LE((popover.geometry().topLeft() - QPoint(310 - 140, 28)).manhattanLength(), 4)
         << popover.geometry().x() << "," << popover.geometry().y();
-    Screenshots::save(popover.grab().toImage(), "popover-placeholder-dark.png");
+    Screenshots::save(popover.grab().toImage(), "popover-window-dark.png");
 
     QTest::keyClick(&popover, Qt::Key_Escape);
     EXPECT_FALSE(popover.isVisible());
@@ -32,5 +33,14 @@ TEST(PopoverWindow, BuildsItsContentAnewOnEveryOpenAndClosesOnEscape) {
     auto* label = qobject_cast<QLabel*>(popover.content());
     ASSERT_TRUE(label);
     EXPECT_EQ(label->text(), "opened 2");
+
+    // The content is replaced in place while the window is open; the old widget goes.
+    const QPointer<QWidget> old = popover.content();
+    auto* replacement = new QLabel("signed in");
+    popover.setContent(replacement);
+    EXPECT_TRUE(old.isNull());
+    EXPECT_EQ(popover.content(), replacement);
+    EXPECT_EQ(replacement->parentWidget(), &popover);
+    EXPECT_TRUE(replacement->isVisible());
     popover.close();
 }
