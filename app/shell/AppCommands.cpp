@@ -38,9 +38,9 @@ bool AppCommands::handleURLEvent(const QString& text) {
     }
     // A link that starts Kelvane arrives before the drives are up: it waits for them.
     const DirectMountState::Kind state = delegate_.mountManager().directMountState().kind();
-    const bool drivesComing = state == DirectMountState::Kind::mounting ||
-                              (state == DirectMountState::Kind::inactive &&
-                               delegate_.apiClient().isLoggedIn());
+    const bool drivesComing =
+        state == DirectMountState::Kind::mounting ||
+        (state == DirectMountState::Kind::inactive && delegate_.apiClient().isLoggedIn());
     if (drivesComing) {
         pendingLink_ = *path;
         pendingLinkExpiry_.start();
