@@ -51,6 +51,14 @@ QString autostartEntry() {
     return home() + "/.config/autostart/kelvane.desktop";
 }
 
+QString schemeHandlerEntry() {
+    return home() + "/.local/share/applications/kelvane.desktop";
+}
+
+QString mimeAppsList() {
+    return home() + "/.config/mimeapps.list";
+}
+
 QString runtimeDir() {
     // Keyed by the home folder so two test homes (or users) never share a socket.
     const QByteArray key = QCryptographicHash::hash(home().toUtf8(), QCryptographicHash::Sha256);

@@ -17,6 +17,10 @@ QString juicefsLogFile();
 QString fileProviderDomainsFile();
 QString cloudStorageRoot();
 QString autostartEntry();
+// The desktop entry that makes Kelvane the handler of kelvane: links, and the file naming the
+// desktop's default handlers.
+QString schemeHandlerEntry();
+QString mimeAppsList();
 QString runtimeDir();
 QString desktopDir();
 // The log of one folder import in the system's temporary folder, named by the import's id.

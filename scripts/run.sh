@@ -36,7 +36,12 @@ echo "Dev server:  $url/api  (demo@kelvane.test / demo-password)"
 echo "Demo home:   $HOME"
 printf '%s\n' demo-password | "$kelvane" sign-in --server "$url/api" --email demo@kelvane.test
 
-"$kelvane" --headless &
+# On a desktop Kelvane runs in the tray; without one, headless.
+if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
+  "$kelvane" &
+else
+  "$kelvane" --headless &
+fi
 app_pid=$!
 cleanup() {
   # SIGTERM lets Kelvane unmount its drives (staged uploads flush first) before it exits.
@@ -48,7 +53,7 @@ cleanup() {
 mounted=""
 for _ in $(seq 1 600); do
   if ! kill -0 "$app_pid" 2>/dev/null; then
-    echo "run: kelvane --headless stopped" >&2
+    echo "run: kelvane stopped" >&2
     exit 1
   fi
   if "$kelvane" status --json 2>/dev/null | grep -q '"state": "mounted"'; then

@@ -5,6 +5,7 @@
 #include "app/cli/LinkCommand.h"
 #include "app/cli/DiagnosticsCommand.h"
 #include "app/cli/ImportCommand.h"
+#include "app/cli/OpenLinkCommand.h"
 #include "app/cli/SignInCommand.h"
 #include "app/cli/StatusCommand.h"
 #include "app/cli/UpdateCommand.h"
@@ -36,7 +37,9 @@ const char* const kUsage =
     "  update [--check] [--install]         check for a newer build; --install installs it\n"
     "  --headless                            run without a desktop: "
     "mount the drives and stay running\n"
-    "      [--ca-certificates FILE]          also trust the certificate authorities in FILE\n";
+    "      [--ca-certificates FILE]          also trust the certificate authorities in FILE\n"
+    "  kelvane://…                           show a linked file or folder in its drive\n"
+    "With no command on a desktop, Kelvane runs in the tray.\n";
 
 int signIn(const QStringList& arguments) {
     QCommandLineParser parser;
@@ -132,13 +135,16 @@ int run(const QStringList& arguments, const QByteArrayList& rawArguments) {
         return headless(rest);
     if (command == QLatin1String("update"))
         return UpdateCommand::run(rest);
+    if (command.startsWith(QLatin1String("kelvane:")))
+        return OpenLinkCommand::run(command);
     if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
         std::fputs(kUsage, stdout);
         return 0;
     }
     if (command.isEmpty()) {
-        print(stdout, QStringLiteral("Kelvane %1: the tray application is not part of this build "
-                                     "yet; run `kelvane --headless`, or see `kelvane --help`.")
+        print(stdout, QStringLiteral("Kelvane %1: no desktop session here (neither DISPLAY nor "
+                                     "WAYLAND_DISPLAY is set), so there is no tray to run in; "
+                                     "run `kelvane --headless`, or see `kelvane --help`.")
                           .arg(KELVANE_VERSION));
         return 0;
     }

@@ -514,16 +514,27 @@ std::optional<QString> MountManager::localURL(const QString& volumePath) const {
     // A ".." step would lead out of the drive.
     if (pieces.contains(QStringLiteral("..")))
         return std::nullopt;
-    for (const Filespace& filespace : filespaces_) {
-        const DirectMountState state = mountStates_.value(filespace.id);
-        if (!state.isMounted())
-            continue;
-        QString location = state.path();
-        for (const QString& piece : pieces) {
-            if (piece != QLatin1String("."))
-                location += QLatin1Char('/') + piece;
+    const auto inside = [&pieces](QString location, qsizetype from) {
+        for (qsizetype i = from; i < pieces.size(); ++i) {
+            if (pieces[i] != QLatin1String("."))
+                location += QLatin1Char('/') + pieces[i];
         }
         return location;
+    };
+    // Workspace paths start with the filespace ("/Team/Plans"), and each filespace is its own
+    // drive: a path naming a mounted filespace resolves inside that drive.
+    if (!pieces.isEmpty()) {
+        for (const Filespace& filespace : filespaces_) {
+            const DirectMountState state = mountStates_.value(filespace.id);
+            if (state.isMounted() &&
+                (pieces.first() == filespace.mountName || pieces.first() == filespace.name))
+                return inside(state.path(), 1);
+        }
+    }
+    for (const Filespace& filespace : filespaces_) {
+        const DirectMountState state = mountStates_.value(filespace.id);
+        if (state.isMounted())
+            return inside(state.path(), 0);
     }
     return std::nullopt;
 }

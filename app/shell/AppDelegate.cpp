@@ -34,6 +34,13 @@ QCoro::Task<std::optional<QString>> awaitToken(QFuture<std::optional<QString>> r
 
 AppDelegate::AppDelegate(AppServices services, AppUI& ui, QObject* parent)
     : QObject(parent), services_(std::move(services)), ui_(ui) {
+    // Links and the popover reveal drive items in the file manager: a folder opens, a file is
+    // selected in its folder.
+    if (!services_.mountOptions.reveal)
+        services_.mountOptions.reveal = [viewer = &services_.viewer](const QString& path,
+                                                                     bool isFolder) {
+            isFolder ? viewer->openFolder(path) : viewer->selectItem(path);
+        };
     apiClient_ =
         std::make_unique<APIClient>(services_.defaults, services_.keychain, services_.network);
     mountManager_ =

@@ -89,6 +89,7 @@ public:
     FinderExtensionState finderExtensionState() const { return finderExtensionState_; }
     // Looks at the state on a worker and publishes it.
     QCoro::Task<> refreshFinderExtensionState();
+    UserDefaults& defaults() const { return services_.defaults; }
 
 signals:
     // The restore task (or its activation) has run to its end.

@@ -1,11 +1,23 @@
 #pragma once
 
 #include "app/settings/AppSettings.h"
+#include "app/shell/Alert.h"
 
-// What the application delegate asks of the desktop: the status item, its popover, the theme
-// and the settings window. The Qt tray implements it; headless runs use HeadlessUI.
+#include <QString>
+#include <functional>
+#include <optional>
+
+// What the application asks of the desktop: the status item, its popover, the theme, the
+// settings window, alerts and the folder chooser. The Qt tray implements it; headless runs use
+// HeadlessUI; tests use a fake that records what was shown and answers for the user.
 class AppUI {
 public:
+    // The index of the button the user chose; kDismissed when the alert went away without an
+    // answer (the session ended, or nobody is there to answer).
+    static constexpr int kDismissed = -1;
+    using AlertAnswer = std::function<void(int button)>;
+    using FolderAnswer = std::function<void(std::optional<QString> folder)>;
+
     virtual ~AppUI() = default;
     virtual void setupStatusItem() = 0;
     virtual void setupPopover() = 0;
@@ -13,9 +25,17 @@ public:
     virtual void observeSystemTheme() = 0;
     virtual void updateStatusIcon() = 0;
     virtual void closeSettingsWindow() = 0;
+
+    // Alerts and panels answer later, from the event loop: nothing here blocks.
+    virtual void showAlert(const Alert& alert, AlertAnswer answered) = 0;
+    virtual void chooseFolder(const FolderPanel& panel, FolderAnswer chosen) = 0;
+    // Brings the application's windows to the front.
+    virtual void activateApplication() = 0;
+    virtual void closePopover() = 0;
 };
 
-// No desktop at all: every request is accepted and nothing is drawn.
+// No desktop at all: nothing is drawn; an alert is written to the console and dismissed, and
+// the folder chooser chooses nothing.
 class HeadlessUI : public AppUI {
 public:
     void setupStatusItem() override {}
@@ -24,4 +44,8 @@ public:
     void observeSystemTheme() override {}
     void updateStatusIcon() override {}
     void closeSettingsWindow() override {}
+    void showAlert(const Alert& alert, AlertAnswer answered) override;
+    void chooseFolder(const FolderPanel&, FolderAnswer chosen) override;
+    void activateApplication() override {}
+    void closePopover() override {}
 };

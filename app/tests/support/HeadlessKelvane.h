@@ -6,6 +6,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -54,14 +55,16 @@ public:
     }
 
     // Starts `kelvane --headless` (and the given extra arguments).
-    void start(const QStringList& extra = {}) {
+    void start(const QStringList& extra = {}) { startProgram(QStringList{"--headless"} + extra); }
+    // Starts `kelvane ARGS…` as the running instance (no arguments: the tray).
+    void startProgram(const QStringList& arguments) {
         output_.clear();
         process_ = std::make_unique<QProcess>();
         process_->setProcessEnvironment(environment());
         process_->setProcessChannelMode(QProcess::MergedChannels);
         QObject::connect(process_.get(), &QProcess::readyRead,
                          [this] { output_ += process_->readAll(); });
-        process_->start(program_, QStringList{"--headless"} + extra);
+        process_->start(program_, arguments);
         process_->waitForStarted();
     }
     // Until the instance listens for other kelvane processes (its socket is there).

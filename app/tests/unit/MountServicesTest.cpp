@@ -66,6 +66,22 @@ TEST_F(MountServicesTest, WorkspacePathsResolveAgainstTheFirstMountedDrive) {
     EXPECT_EQ(manager->localURL("/Projects"), std::nullopt);
 }
 
+TEST_F(MountServicesTest, WorkspacePathsNamingAFilespaceResolveInsideItsOwnDrive) {
+    auto manager = makeManager();
+    manager->setFilespaces({named("fs-a", "Alpha"), named("fs-b", "Beta")});
+    manager->setMountState("fs-a", DirectMountState::mounted(home_.file("drives/Alpha")));
+    manager->setMountState("fs-b", DirectMountState::mounted(drive()));
+    EXPECT_EQ(manager->localURL("/Beta/Projects"), drive() + "/Projects");
+    EXPECT_EQ(manager->localURL("/Beta"), drive());
+    EXPECT_EQ(manager->localURL("/Alpha/x"), home_.file("drives/Alpha") + "/x");
+    // Not a filespace's name: against the first mounted drive, as before.
+    EXPECT_EQ(manager->localURL("/Projects"), home_.file("drives/Alpha") + "/Projects");
+    EXPECT_EQ(manager->localURL("/Beta/../../etc"), std::nullopt);
+    // A filespace that is not mounted does not capture its paths.
+    manager->setMountState("fs-b", DirectMountState::error("gone"));
+    EXPECT_EQ(manager->localURL("/Beta/Projects"), home_.file("drives/Alpha") + "/Beta/Projects");
+}
+
 TEST_F(MountServicesTest, RevealOpensFoldersSelectsFilesAndWarmsBoth) {
     MountTestKit::installEngine(MountTestKit::standInEngine());
     QDir().mkpath(drive() + "/Projects");

@@ -1,0 +1,3 @@
+#include "app/views/ViewsLogging.h"
+
+Q_LOGGING_CATEGORY(lcTray, "com.30814qv.kelvane.tray")
