@@ -141,6 +141,14 @@ void AppDelegate::didLoginElsewhere() {
 }
 
 void AppDelegate::didLogoutElsewhere() {
+    signOut();
+}
+
+void AppDelegate::openSettings() {
+    ui_.openSettingsWindow();
+}
+
+void AppDelegate::signOut() {
     activation_->stopRetrying();
     // The other process removed the token; deleting again could remove a newer sign-in's.
     apiClient_->reloadToken();

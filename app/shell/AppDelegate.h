@@ -54,6 +54,9 @@ public:
     void didLoginElsewhere();
     // A sign-out made by another `kelvane` process: this instance signs out too (drives stay).
     void didLogoutElsewhere();
+    // The settings window's "Sign Out": the same, made here.
+    void signOut();
+    void openSettings();
     // Unmounts every drive, each engine uploading what it has staged first; awaited before the
     // process quits.
     QCoro::Task<> applicationWillTerminate();

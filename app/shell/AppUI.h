@@ -12,6 +12,8 @@ public:
     virtual void applyAppearance(AppearanceMode mode) = 0;
     virtual void observeSystemTheme() = 0;
     virtual void updateStatusIcon() = 0;
+    // Closes the popover, then opens the settings window or brings the open one to the front.
+    virtual void openSettingsWindow() = 0;
     virtual void closeSettingsWindow() = 0;
 };
 
@@ -23,5 +25,6 @@ public:
     void applyAppearance(AppearanceMode) override {}
     void observeSystemTheme() override {}
     void updateStatusIcon() override {}
+    void openSettingsWindow() override {}
     void closeSettingsWindow() override {}
 };

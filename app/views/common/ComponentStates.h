@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QUrl>
+#include <optional>
+
+// What the views read from the updater, the folder importer and the file-manager menu, as
+// plain values: the views render these, and small adapters fill them from the components.
+
+struct UpdateRelease {
+    QString version{};
+    QString build{};
+    QUrl url{};
+    std::optional<QDateTime> published{};
+    bool operator==(const UpdateRelease&) const = default;
+};
+
+struct UpdateState {
+    enum class Kind { idle, checking, upToDate, available, downloading, installing, failed };
+    Kind kind = Kind::idle;
+    // For available.
+    UpdateRelease release{};
+    // For failed.
+    QString message{};
+    // The running build.
+    QString currentVersion{};
+    QString currentBuild{};
+    bool operator==(const UpdateState&) const = default;
+};
+
+struct ImportProgress {
+    enum class Kind { idle, running, finished, failed, cancelled };
+    Kind kind = Kind::idle;
+    // While running: the counts so far. When finished: copied, failed and copiedBytes are the
+    // totals and seconds the time taken.
+    qint64 scanned = 0;
+    qint64 handled = 0;
+    qint64 copied = 0;
+    qint64 failed = 0;
+    qint64 copiedBytes = 0;
+    double rate = 0;
+    std::optional<double> eta{};
+    bool scanning = false;
+    double seconds = 0;
+    // For failed.
+    QString message{};
+    bool operator==(const ImportProgress&) const = default;
+};
+
+// Whether the file manager's Kelvane actions are there and switched on.
+enum class FinderMenuState { enabled, disabled, notInstalled };

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "app/views/popover/ComponentPopoverSource.h"
+#include "app/views/popover/MenuBarCommands.h"
+#include "app/views/settings/SettingsComponents.h"
+
+class AppDelegate;
+class FileViewer;
+class Prompts;
+class UserDefaults;
+
+// Builds what the popover and the settings window work with from the application delegate's
+// components, as they are at this moment (fresh copies of the settings each time).
+namespace DelegateWiring {
+
+PopoverComponents popover(AppDelegate& delegate, UserDefaults& defaults, FileViewer& viewer);
+
+// The window's save is the delegate's settings-saved path, its sign-in the delegate's
+// didLogin, its "Sign Out" the delegate's; "Check Now" is the commands' update check.
+SettingsComponents settings(AppDelegate& delegate, FileViewer& viewer, Prompts& prompts,
+                            const MenuBarCommands& commands);
+
+} // namespace DelegateWiring

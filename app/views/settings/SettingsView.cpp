@@ -1,0 +1,150 @@
+#include "app/views/settings/SettingsView.h"
+
+#include "app/api/APIClient.h"
+#include "app/views/common/ToneLabel.h"
+#include "app/views/settings/AccountTab.h"
+#include "app/views/settings/AdvancedTab.h"
+#include "app/views/settings/DrivesTab.h"
+#include "app/views/settings/SettingsModel.h"
+#include "app/views/settings/SignInForm.h"
+#include "shared/KelvaneError.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+SettingsView::SettingsView(SettingsComponents components, QWidget* parent)
+    : QWidget(parent), c_(std::move(components)) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(buildHeader());
+    pages_ = new QStackedWidget(this);
+    signIn_ = new SignInForm(pages_);
+    pages_->addWidget(signIn_);
+    pages_->addWidget(buildTabs());
+    layout->addWidget(pages_, 1);
+
+    signIn_->apiURL()->setText(c_.settings.apiURL);
+    connect(signIn_->apiURL(), &QLineEdit::textChanged, this,
+            [this](const QString& text) { c_.settings.apiURL = text; });
+    connect(signIn_, &SignInForm::signInRequested, this, [this] {
+        if (!loginLoading_)
+            handleLogin();
+    });
+    connect(&c_.apiClient, &APIClient::currentUserChanged, this, &SettingsView::refreshAccount);
+    refreshAccount();
+}
+
+QWidget* SettingsView::buildHeader() {
+    auto* header = new QWidget(this);
+    auto* layout = new QVBoxLayout(header);
+    layout->setContentsMargins(28, 22, 28, 14);
+    layout->setSpacing(2);
+    auto* title = new QLabel(QStringLiteral("Kelvane"), header);
+    QFont big = title->font();
+    big.setBold(true);
+    big.setPointSizeF(big.pointSizeF() * 1.7);
+    title->setFont(big);
+    layout->addWidget(title);
+    subtitle_ = new ToneLabel(ViewColor::secondary, header);
+    subtitle_->setObjectName(QStringLiteral("headerSubtitle"));
+    layout->addWidget(subtitle_);
+    return header;
+}
+
+QWidget* SettingsView::buildTabs() {
+    tabs_ = new QTabWidget(pages_);
+    tabs_->setDocumentMode(true);
+    drives_ = new DrivesTab(c_.mountManager, tabs_);
+    account_ = new AccountTab(tabs_);
+    advanced_ = new AdvancedTab(c_, c_.settings, tabs_);
+    const QList<SettingsModel::Tab> tabs = SettingsModel::tabs();
+    QWidget* pages[] = {drives_, account_, advanced_};
+    for (qsizetype i = 0; i < tabs.size(); ++i) {
+        pages[i]->setObjectName(tabs[i].id);
+        tabs_->addTab(pages[i], tabs[i].title);
+    }
+    drives_->setMountPoint(c_.settings.mountPoint);
+    connect(advanced_, &AdvancedTab::mountPointChanged, drives_, &DrivesTab::setMountPoint);
+    connect(advanced_, &AdvancedTab::saveRequested, this, &SettingsView::save);
+    connect(account_, &AccountTab::signOutRequested, this, [this] {
+        if (c_.onSignOut)
+            c_.onSignOut();
+        else
+            c_.apiClient.logout();
+        refreshAccount();
+    });
+    return tabs_;
+}
+
+QString SettingsView::selectedTab() const {
+    return tabs_->currentWidget() ? tabs_->currentWidget()->objectName() : QString();
+}
+
+void SettingsView::selectTab(const QString& id) {
+    for (int i = 0; i < tabs_->count(); ++i) {
+        if (tabs_->widget(i)->objectName() == id)
+            tabs_->setCurrentIndex(i);
+    }
+}
+
+void SettingsView::refreshAccount() {
+    signedIn_ = c_.apiClient.isLoggedIn();
+    subtitle_->setText(SettingsModel::headerSubtitle(
+        signedIn_,
+        SettingsModel::workspaceName(c_.apiClient.currentUser(), c_.apiClient.baseURL())));
+    pages_->setCurrentIndex(signedIn_ ? 1 : 0);
+    QString server = c_.settings.apiURL;
+    if (server.isEmpty() && c_.apiClient.baseURL())
+        server = c_.apiClient.baseURL()->toString();
+    account_->setServer(server);
+}
+
+void SettingsView::setLoginError(const QString& error) {
+    loginError_ = error;
+    signIn_->setError(error);
+}
+
+QCoro::Task<> SettingsView::handleLogin() {
+    QPointer<SettingsView> self(this);
+    setLoginError({});
+    loginLoading_ = true;
+    signIn_->setLoading(true);
+    const QString apiURL = c_.settings.apiURL.trimmed();
+    const QString email = signIn_->email()->text().trimmed();
+    const QString password = signIn_->password()->text();
+    std::optional<QString> failure;
+    try {
+        co_await c_.apiClient.login(apiURL, email, password);
+    } catch (const std::exception& error) {
+        failure = describeError(error);
+    }
+    if (!self)
+        co_return;
+    if (failure) {
+        setLoginError(SettingsModel::loginErrorText(*failure));
+    } else {
+        // The address is kept as it was signed in with, as the command line does.
+        c_.settings.apiURL = apiURL;
+        signIn_->password()->clear();
+        if (c_.onDidLogin)
+            c_.onDidLogin();
+        if (self && c_.onSettingsSaved)
+            c_.onSettingsSaved(c_.settings);
+    }
+    if (!self)
+        co_return;
+    loginLoading_ = false;
+    signIn_->setLoading(false);
+    refreshAccount();
+    emit loginFinished();
+}
+
+void SettingsView::save() {
+    if (c_.onSettingsSaved)
+        c_.onSettingsSaved(c_.settings);
+}

@@ -1,0 +1,38 @@
+#include "app/views/settings/SettingsWindowHost.h"
+
+#include "app/views/settings/SettingsWindow.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+SettingsWindowHost::SettingsWindowHost(std::function<SettingsComponents()> components,
+                                       QObject* parent)
+    : QObject(parent), components_(std::move(components)) {}
+
+SettingsWindowHost::~SettingsWindowHost() {
+    delete window_;
+}
+
+void SettingsWindowHost::open() {
+    if (window_ && window_->isVisible()) {
+        window_->raise();
+        window_->activateWindow();
+        return;
+    }
+    delete window_;
+    window_ = new SettingsWindow(components_());
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = window_->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window_->move(frame.topLeft());
+    }
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+    emit opened(window_);
+}
+
+void SettingsWindowHost::close() {
+    if (window_)
+        window_->close();
+}
