@@ -63,8 +63,8 @@ QPalette lightPalette() {
 
 QPalette darkPalette() {
     return build({.window = QColor(0x26, 0x26, 0x28),
-                  .base = QColor(0x1C, 0x1C, 0x1E),
-                  .alternateBase = QColor(0x2C, 0x2C, 0x2E),
+                  .base = QColor(0x32, 0x32, 0x35),
+                  .alternateBase = QColor(0x3A, 0x3A, 0x3D),
                   .text = QColor(0xF2, 0xF2, 0xF7),
                   .button = QColor(0x3A, 0x3A, 0x3C),
                   .placeholder = QColor(0x98, 0x98, 0x9F),

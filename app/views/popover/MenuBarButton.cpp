@@ -6,7 +6,7 @@
 #include <QPainter>
 
 namespace {
-constexpr int kHeight = 26;
+constexpr int kHeight = 25;
 constexpr int kIconSize = 16;
 constexpr int kInset = 8;
 constexpr int kGap = 8;

@@ -1,5 +1,6 @@
 #include "app/views/popover/MenuBarView.h"
 
+#include "app/views/common/Chrome.h"
 #include "app/views/common/SymbolIcon.h"
 #include "app/views/common/ToneLabel.h"
 #include "app/views/popover/MenuBarButton.h"
@@ -9,6 +10,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -41,16 +43,17 @@ MenuBarView::MenuBarView(PopoverSource& source, MenuBarCommands commands, QWidge
 
     auto* scroll = new QScrollArea(this);
     scroll->setFrameShape(QFrame::NoFrame);
+    Chrome::slimScrollBars(*scroll);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->viewport()->setAutoFillBackground(false);
     body_ = new QWidget(scroll);
     body_->setAutoFillBackground(false);
     auto* bodyLayout = new QVBoxLayout(body_);
-    bodyLayout->setContentsMargins(8, 8, 8, 6);
-    bodyLayout->setSpacing(8);
+    bodyLayout->setContentsMargins(8, 8, 8, 4);
+    bodyLayout->setSpacing(6);
     cardsLayout_ = new QVBoxLayout;
-    cardsLayout_->setSpacing(8);
+    cardsLayout_->setSpacing(6);
     bodyLayout->addLayout(cardsLayout_);
     driveSection_ = new QWidget(body_);
     driveLayout_ = new QVBoxLayout(driveSection_);
@@ -64,14 +67,14 @@ MenuBarView::MenuBarView(PopoverSource& source, MenuBarCommands commands, QWidge
     layout->addWidget(separator(this));
     auto* bottom = new QWidget(this);
     bottomLayout_ = new QVBoxLayout(bottom);
-    bottomLayout_->setContentsMargins(6, 4, 6, 0);
+    bottomLayout_->setContentsMargins(8, 3, 8, 0);
     bottomLayout_->setSpacing(0);
     layout->addWidget(bottom);
     footer_ = new ToneLabel(ViewColor::secondary, this);
     QFont small = footer_->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
     footer_->setFont(small);
-    footer_->setContentsMargins(14, 2, 14, 0);
+    footer_->setContentsMargins(16, 1, 16, 0);
     layout->addWidget(footer_);
 
     // Queued: a click may change the state, and its card must outlive its own signal.
@@ -82,8 +85,8 @@ MenuBarView::MenuBarView(PopoverSource& source, MenuBarCommands commands, QWidge
 QWidget* MenuBarView::buildHeader() {
     auto* header = new QWidget(this);
     auto* layout = new QVBoxLayout(header);
-    layout->setContentsMargins(14, 10, 14, 9);
-    layout->setSpacing(3);
+    layout->setContentsMargins(16, 8, 16, 7);
+    layout->setSpacing(2);
     auto* product = new QLabel(QStringLiteral("Kelvane"), header);
     QFont title = product->font();
     title.setBold(true);

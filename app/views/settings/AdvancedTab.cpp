@@ -1,6 +1,7 @@
 #include "app/views/settings/AdvancedTab.h"
 
 #include "app/mount/MountManager.h"
+#include "app/views/common/Chrome.h"
 #include "app/views/common/Prompts.h"
 #include "app/views/common/SymbolIcon.h"
 #include "app/views/common/ToneLabel.h"
@@ -20,13 +21,19 @@
 
 namespace {
 
+// A section: its heading (when it has one) over a card; returns the card's layout.
 QVBoxLayout* section(QWidget* owner, const QString& title) {
-    auto* layout = new QVBoxLayout(owner);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(6);
+    auto* outer = new QVBoxLayout(owner);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(6);
     if (!title.isEmpty())
-        layout->addWidget(SettingsWidgets::heading(title, owner));
-    return layout;
+        outer->addWidget(SettingsWidgets::heading(title, owner));
+    auto* card = new CardFrame(owner);
+    outer->addWidget(card);
+    auto* inner = new QVBoxLayout(card);
+    inner->setContentsMargins(12, 10, 12, 10);
+    inner->setSpacing(8);
+    return inner;
 }
 
 ToneLabel* wrapped(ViewColor tone, QWidget* parent) {
@@ -54,15 +61,20 @@ AdvancedTab::AdvancedTab(SettingsComponents& components, AppSettings& settings, 
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Chrome::slimScrollBars(*scroll);
     auto* body = new QWidget(scroll);
     auto* layout = new QVBoxLayout(body);
-    layout->setContentsMargins(18, 16, 18, 8);
-    layout->setSpacing(16);
+    layout->setContentsMargins(18, 14, 18, 8);
+    layout->setSpacing(14);
     if (!c_.mountManager.isFUSEAvailable())
         layout->addWidget(fuseCard());
-    layout->addWidget(folderRow("Mount At", mountPath_, "chooseMountPoint"));
-    layout->addWidget(folderRow("Cache Directory", cachePath_, "chooseCacheDirectory"));
-    layout->addWidget(cacheSize());
+    auto* storage = new QWidget(body);
+    QVBoxLayout* storageCard = section(storage, {});
+    storageCard->addWidget(folderRow("Mount At", mountPath_, "chooseMountPoint"));
+    storageCard->addWidget(folderRow("Cache Directory", cachePath_, "chooseCacheDirectory"));
+    storageCard->addSpacing(4);
+    storageCard->addWidget(cacheSize());
+    layout->addWidget(storage);
     layout->addWidget(launchAtLogin());
     layout->addWidget(updates());
     layout->addWidget(fileManagerMenu());
@@ -75,7 +87,7 @@ AdvancedTab::AdvancedTab(SettingsComponents& components, AppSettings& settings, 
     saveRow->setContentsMargins(18, 0, 18, 0);
     saveRow->addStretch(1);
     QPushButton* save = button("Save", "saveButton", this);
-    save->setDefault(true);
+    Chrome::primaryButton(*save);
     save->setMinimumWidth(90);
     saveRow->addWidget(save);
     outer->addLayout(saveRow);
@@ -150,7 +162,9 @@ QWidget* AdvancedTab::folderRow(const QString& title, QLabel*& path, const char*
 
 QWidget* AdvancedTab::cacheSize() {
     auto* box = new QWidget(this);
-    QVBoxLayout* layout = section(box, {});
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
     cacheLabel_ =
         SettingsWidgets::heading(SettingsModel::cacheSizeLabel(settings_.cacheSizeMB), box);
     cacheLabel_->setObjectName(QStringLiteral("cacheSizeLabel"));

@@ -1,6 +1,7 @@
 #include "app/views/settings/DrivesTab.h"
 
 #include "app/mount/MountManager.h"
+#include "app/views/common/Chrome.h"
 #include "app/views/common/SymbolIcon.h"
 #include "app/views/common/ToneLabel.h"
 #include "app/views/settings/SettingsModel.h"
@@ -21,18 +22,18 @@ QWidget* filespaceCard(const Filespace& filespace, const SettingsModel::DriveSta
     layout->setContentsMargins(12, 10, 12, 10);
     layout->setSpacing(10);
     layout->addWidget(new SymbolIcon("externaldrive.fill", ViewColor::label, 20, card), 0,
-                      Qt::AlignTop);
+                      Qt::AlignVCenter);
     auto* name = new QLabel(filespace.name, card);
     name->setTextFormat(Qt::PlainText);
     QFont bold = name->font();
     bold.setBold(true);
     name->setFont(bold);
-    layout->addWidget(name, 0, Qt::AlignTop);
+    layout->addWidget(name, 0, Qt::AlignVCenter);
     auto* state = new ToneLabel(status.color, card);
     state->setObjectName(QStringLiteral("driveStatus"));
     state->setText(status.text);
     state->setWordWrap(true);
-    state->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    state->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     layout->addWidget(state, 1);
     return card;
 }
@@ -54,6 +55,7 @@ DrivesTab::DrivesTab(MountManager& mountManager, QWidget* parent)
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Chrome::slimScrollBars(*scroll);
     list_ = new QWidget(scroll);
     listLayout_ = new QVBoxLayout(list_);
     listLayout_->setContentsMargins(0, 0, 0, 0);

@@ -1,7 +1,9 @@
 #include "app/views/settings/SettingsView.h"
 
 #include "app/api/APIClient.h"
+#include "app/views/common/Chrome.h"
 #include "app/views/common/ToneLabel.h"
+#include "app/views/common/ViewColors.h"
 #include "app/views/settings/AccountTab.h"
 #include "app/views/settings/AdvancedTab.h"
 #include "app/views/settings/DrivesTab.h"
@@ -9,11 +11,13 @@
 #include "app/views/settings/SignInForm.h"
 #include "shared/KelvaneError.h"
 
+#include <QFrame>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QStackedWidget>
-#include <QTabWidget>
+#include <QTabBar>
 #include <QVBoxLayout>
 
 SettingsView::SettingsView(SettingsComponents components, QWidget* parent)
@@ -57,17 +61,40 @@ QWidget* SettingsView::buildHeader() {
 }
 
 QWidget* SettingsView::buildTabs() {
-    tabs_ = new QTabWidget(pages_);
-    tabs_->setDocumentMode(true);
-    drives_ = new DrivesTab(c_.mountManager, tabs_);
-    account_ = new AccountTab(tabs_);
-    advanced_ = new AdvancedTab(c_, c_.settings, tabs_);
+    auto* page = new QWidget(pages_);
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    tabBar_ = new QTabBar(page);
+    tabBar_->setObjectName(QStringLiteral("tabs"));
+    Chrome::segmentedTabs(*tabBar_, palette());
+    auto* barRow = new QHBoxLayout;
+    barRow->setContentsMargins(0, 0, 0, 6);
+    barRow->addStretch(1);
+    barRow->addWidget(tabBar_);
+    barRow->addStretch(1);
+    layout->addLayout(barRow);
+    auto* line = new QFrame(page);
+    line->setFixedHeight(1);
+    line->setAutoFillBackground(true);
+    QPalette linePalette = line->palette();
+    linePalette.setColor(QPalette::Window, ViewColors::separator(palette()));
+    line->setPalette(linePalette);
+    layout->addWidget(line);
+    tabPages_ = new QStackedWidget(page);
+    layout->addWidget(tabPages_, 1);
+
+    drives_ = new DrivesTab(c_.mountManager, tabPages_);
+    account_ = new AccountTab(tabPages_);
+    advanced_ = new AdvancedTab(c_, c_.settings, tabPages_);
     const QList<SettingsModel::Tab> tabs = SettingsModel::tabs();
     QWidget* pages[] = {drives_, account_, advanced_};
     for (qsizetype i = 0; i < tabs.size(); ++i) {
         pages[i]->setObjectName(tabs[i].id);
-        tabs_->addTab(pages[i], tabs[i].title);
+        tabPages_->addWidget(pages[i]);
+        tabBar_->addTab(tabs[i].title);
     }
+    connect(tabBar_, &QTabBar::currentChanged, tabPages_, &QStackedWidget::setCurrentIndex);
     drives_->setMountPoint(c_.settings.mountPoint);
     connect(advanced_, &AdvancedTab::mountPointChanged, drives_, &DrivesTab::setMountPoint);
     connect(advanced_, &AdvancedTab::saveRequested, this, &SettingsView::save);
@@ -78,25 +105,27 @@ QWidget* SettingsView::buildTabs() {
             c_.apiClient.logout();
         refreshAccount();
     });
-    return tabs_;
+    return page;
 }
 
 QString SettingsView::selectedTab() const {
-    return tabs_->currentWidget() ? tabs_->currentWidget()->objectName() : QString();
+    return tabPages_->currentWidget() ? tabPages_->currentWidget()->objectName() : QString();
 }
 
 void SettingsView::selectTab(const QString& id) {
-    for (int i = 0; i < tabs_->count(); ++i) {
-        if (tabs_->widget(i)->objectName() == id)
-            tabs_->setCurrentIndex(i);
+    for (int i = 0; i < tabPages_->count(); ++i) {
+        if (tabPages_->widget(i)->objectName() == id)
+            tabBar_->setCurrentIndex(i);
     }
 }
 
 void SettingsView::refreshAccount() {
     signedIn_ = c_.apiClient.isLoggedIn();
+    // Before the session is restored the client may not know its server yet; the settings do.
+    const auto known = c_.apiClient.baseURL() ? c_.apiClient.baseURL()
+                                              : APIClient::parseServerURL(c_.settings.apiURL);
     subtitle_->setText(SettingsModel::headerSubtitle(
-        signedIn_,
-        SettingsModel::workspaceName(c_.apiClient.currentUser(), c_.apiClient.baseURL())));
+        signedIn_, SettingsModel::workspaceName(c_.apiClient.currentUser(), known)));
     pages_->setCurrentIndex(signedIn_ ? 1 : 0);
     QString server = c_.settings.apiURL;
     if (server.isEmpty() && c_.apiClient.baseURL())

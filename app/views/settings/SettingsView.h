@@ -9,7 +9,7 @@ class AccountTab;
 class AdvancedTab;
 class DrivesTab;
 class QStackedWidget;
-class QTabWidget;
+class QTabBar;
 class SignInForm;
 class ToneLabel;
 
@@ -52,7 +52,8 @@ private:
     ToneLabel* subtitle_ = nullptr;
     QStackedWidget* pages_ = nullptr;
     SignInForm* signIn_ = nullptr;
-    QTabWidget* tabs_ = nullptr;
+    QTabBar* tabBar_ = nullptr;
+    QStackedWidget* tabPages_ = nullptr;
     DrivesTab* drives_ = nullptr;
     AccountTab* account_ = nullptr;
     AdvancedTab* advanced_ = nullptr;

@@ -13,10 +13,18 @@ SettingsWindowHost::~SettingsWindowHost() {
     delete window_;
 }
 
+namespace {
+// Front and focused; the offscreen platform of tests has no stacking to change.
+void bringToFront(QWidget* window) {
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        window->raise();
+    window->activateWindow();
+}
+} // namespace
+
 void SettingsWindowHost::open() {
     if (window_ && window_->isVisible()) {
-        window_->raise();
-        window_->activateWindow();
+        bringToFront(window_);
         return;
     }
     delete window_;
@@ -27,8 +35,7 @@ void SettingsWindowHost::open() {
         window_->move(frame.topLeft());
     }
     window_->show();
-    window_->raise();
-    window_->activateWindow();
+    bringToFront(window_);
     emit opened(window_);
 }
 

@@ -1,5 +1,6 @@
 #include "app/views/settings/SignInForm.h"
 
+#include "app/views/common/Chrome.h"
 #include "app/views/common/ToneLabel.h"
 #include "app/views/settings/SettingsModel.h"
 
@@ -39,7 +40,7 @@ SignInForm::SignInForm(QWidget* parent) : QWidget(parent) {
 
     signIn_ = new QPushButton(SettingsModel::signInButtonTitle(false), this);
     signIn_->setObjectName(QStringLiteral("signInButton"));
-    signIn_->setDefault(true);
+    Chrome::primaryButton(*signIn_);
     signIn_->setMinimumHeight(30);
     layout->addSpacing(4);
     layout->addWidget(signIn_);
