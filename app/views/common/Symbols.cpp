@@ -17,7 +17,7 @@ const QHash<QString, QStringList>& mapping() {
         {"exclamationmark.triangle.fill", {"dialog-warning-symbolic", "dialog-warning"}},
         {"arrow.down.circle.fill",
          {"software-update-available-symbolic", "software-update-available"}},
-        {"arrow.down.circle", {"system-software-update-symbolic", "system-software-update"}},
+        {"arrow.down.circle", {"software-update-available-symbolic", "system-software-update"}},
         {"arrow.up.circle.fill", {"network-transmit-symbolic", "network-transmit"}},
         {"puzzlepiece.extension.fill", {"application-x-addon-symbolic", "application-x-addon"}},
         {"hand.point.up.left.fill", {"dialog-information-symbolic", "dialog-information"}},

@@ -4,6 +4,7 @@
 #include "app/views/common/Symbols.h"
 #include "app/views/common/ToneLabel.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -73,8 +74,7 @@ PopoverCardView::PopoverCardView(const PopoverCard& card, QWidget* parent)
         close_->setToolTip(QStringLiteral("Close"));
         close_->setAutoRaise(true);
         close_->setIconSize(QSize(12, 12));
-        close_->setIcon(QIcon(Symbols::pixmap(
-            "xmark", 12, ViewColors::resolve(ViewColor::secondary, palette()), 2.0)));
+        paintCloseIcon();
         outer->addWidget(close_, 0, Qt::AlignTop);
         connect(close_, &QToolButton::clicked, this,
                 [this] { emit actionTriggered(card_.closeAction); });
@@ -133,6 +133,18 @@ void PopoverCardView::rebuildButtons() {
     }
     buttonsLayout_->addStretch(1);
     buttons_->setVisible(!card_.buttons.isEmpty());
+}
+
+void PopoverCardView::paintCloseIcon() {
+    if (close_)
+        close_->setIcon(QIcon(Symbols::pixmap(
+            "xmark", 12, ViewColors::resolve(ViewColor::secondary, palette()), 2.0)));
+}
+
+void PopoverCardView::changeEvent(QEvent* event) {
+    QFrame::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        paintCloseIcon();
 }
 
 void PopoverCardView::paintEvent(QPaintEvent* event) {

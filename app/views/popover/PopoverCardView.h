@@ -25,8 +25,10 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void paintCloseIcon();
     void rebuildRows();
     void rebuildButtons();
 
