@@ -64,8 +64,9 @@ TEST(Symbols, EverySymbolHasAThemeNameAndItsOwnDrawing) {
     for (const QString& symbol : Symbols::all()) {
         SCOPED_TRACE(symbol.toStdString());
         EXPECT_FALSE(Symbols::themeNames(symbol).isEmpty());
-        if (QIcon::themeName().isEmpty())
+        if (QIcon::themeName().isEmpty()) {
             EXPECT_EQ(Symbols::source(symbol), Symbols::Source::bundled);
+        }
         for (const qreal ratio : {1.0, 2.0}) {
             const QPixmap icon = Symbols::pixmap(symbol, 16, tint, ratio);
             ASSERT_FALSE(icon.isNull());
