@@ -141,19 +141,22 @@ void AppDelegate::didLoginElsewhere() {
 }
 
 void AppDelegate::didLogoutElsewhere() {
-    signOut();
+    activation_->stopRetrying();
+    // The other process removed the token; deleting again could remove a newer sign-in's.
+    apiClient_->reloadToken();
+    if (syncListener_)
+        syncListener_->stop();
 }
 
 void AppDelegate::openSettings() {
     ui_.openSettingsWindow();
 }
 
-void AppDelegate::signOut() {
+QCoro::Task<> AppDelegate::signOut() {
     activation_->stopRetrying();
-    // The other process removed the token; deleting again could remove a newer sign-in's.
-    apiClient_->reloadToken();
     if (syncListener_)
         syncListener_->stop();
+    co_await apiClient_->logout();
 }
 
 void AppDelegate::settingsSaved(const AppSettings& newSettings) {

@@ -37,11 +37,10 @@ SettingsComponents settings(AppDelegate& delegate, FileViewer& viewer, Prompts& 
                 if (owner)
                     owner->didLogin();
             },
-        .onSignOut =
-            [owner] {
-                if (owner)
-                    owner->signOut();
-            },
+        .onSignOut = [owner]() -> QCoro::Task<> {
+            if (owner)
+                co_await owner->signOut();
+        },
     };
 }
 

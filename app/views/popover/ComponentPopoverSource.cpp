@@ -16,10 +16,12 @@ ComponentPopoverSource::ComponentPopoverSource(PopoverComponents components, QOb
     : PopoverSource(parent), c_(std::move(components)) {
     refreshSignedIn();
     onboardingSeen_ = c_.defaults.boolean(DefaultsKeys::kOnboardingSeen, false);
-    connect(&c_.apiClient, &APIClient::currentUserChanged, this, [this] {
-        refreshSignedIn();
-        scheduleChanged();
-    });
+    for (const auto signal : {&APIClient::currentUserChanged, &APIClient::tokenStateChanged}) {
+        connect(&c_.apiClient, signal, this, [this] {
+            refreshSignedIn();
+            scheduleChanged();
+        });
+    }
     for (const auto signal :
          {&MountManager::directMountStateChanged, &MountManager::mountStatesChanged,
           &MountManager::cloudUsedBytesChanged, &MountManager::cloudFileCountChanged,

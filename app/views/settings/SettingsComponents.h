@@ -29,8 +29,9 @@ struct SettingsComponents {
     std::function<void()> onCheckForUpdates{};
     // A sign-in succeeded here: the drives are to be activated.
     std::function<void()> onDidLogin{};
-    // Signs out (the drives stay); the API client's own sign-out when empty.
-    std::function<void()> onSignOut{};
+    // Signs out (the drives stay); the API client's own sign-out when empty. Throws what the
+    // sign-out reports (a copy of the token left behind).
+    std::function<QCoro::Task<>()> onSignOut{};
 
     std::function<UpdateState()> update{};
     ChangeHook updateChanged{};

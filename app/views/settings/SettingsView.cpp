@@ -40,6 +40,7 @@ SettingsView::SettingsView(SettingsComponents components, QWidget* parent)
             handleLogin();
     });
     connect(&c_.apiClient, &APIClient::currentUserChanged, this, &SettingsView::refreshAccount);
+    connect(&c_.apiClient, &APIClient::tokenStateChanged, this, &SettingsView::refreshAccount);
     refreshAccount();
 }
 
@@ -98,13 +99,7 @@ QWidget* SettingsView::buildTabs() {
     drives_->setMountPoint(c_.settings.mountPoint);
     connect(advanced_, &AdvancedTab::mountPointChanged, drives_, &DrivesTab::setMountPoint);
     connect(advanced_, &AdvancedTab::saveRequested, this, &SettingsView::save);
-    connect(account_, &AccountTab::signOutRequested, this, [this] {
-        if (c_.onSignOut)
-            c_.onSignOut();
-        else
-            c_.apiClient.logout();
-        refreshAccount();
-    });
+    connect(account_, &AccountTab::signOutRequested, this, [this] { signOut(); });
     return page;
 }
 
@@ -171,6 +166,25 @@ QCoro::Task<> SettingsView::handleLogin() {
     signIn_->setLoading(false);
     refreshAccount();
     emit loginFinished();
+}
+
+QCoro::Task<> SettingsView::signOut() {
+    QPointer<SettingsView> self(this);
+    std::optional<QString> problem;
+    try {
+        if (c_.onSignOut)
+            co_await c_.onSignOut();
+        else
+            co_await c_.apiClient.logout();
+    } catch (const std::exception& error) {
+        problem = describeError(error);
+    }
+    if (!self)
+        co_return;
+    refreshAccount();
+    // The session has ended either way; what could not be removed is said where it is seen.
+    signIn_->setError(problem.value_or(QString()));
+    emit signOutFinished();
 }
 
 void SettingsView::save() {

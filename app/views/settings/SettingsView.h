@@ -35,12 +35,14 @@ public:
 signals:
     // A sign-in attempt has ended, either way.
     void loginFinished();
+    void signOutFinished();
 
 private:
     QWidget* buildHeader();
     QWidget* buildTabs();
     void refreshAccount();
     QCoro::Task<> handleLogin();
+    QCoro::Task<> signOut();
     void setLoginError(const QString& error);
     void save();
 

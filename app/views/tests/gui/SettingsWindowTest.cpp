@@ -11,6 +11,7 @@
 #include "app/views/tests/support/LayoutCheck.h"
 #include "app/views/tests/support/QtPrinters.h"
 #include "app/views/tests/support/Screenshots.h"
+#include "shared/WaitForTask.h"
 #include "tests/support/DevServer.h"
 #include "tests/support/TestHome.h"
 #include "tests/support/WaitUntil.h"
@@ -85,11 +86,10 @@ protected:
                 },
             .onCheckForUpdates = [this] { calls << "checkForUpdates"; },
             .onDidLogin = [this] { calls << "didLogin"; },
-            .onSignOut =
-                [this] {
-                    calls << "signOut";
-                    client.api.logout();
-                },
+            .onSignOut = [this]() -> QCoro::Task<> {
+                calls << "signOut";
+                co_await client.api.logout();
+            },
             .update = [this] { return update; },
             .updateChanged =
                 [this](QObject* context, std::function<void()> handler) {
@@ -125,6 +125,7 @@ protected:
     }
     void signInStored() {
         client.keychain.save(Keychain::kTokenKey, "token");
+        WaitForTask::run(client.api.reloadToken());
         client.defaults.setValue(DefaultsKeys::kApiURL, "https://files.acme.com/api");
         AppSettings s;
         s.apiURL = "https://files.acme.com/api";
@@ -278,7 +279,8 @@ TEST_F(SettingsWindowTest, AccountTabSignsOutAndTheFormComesBack) {
     EXPECT_EQ(view().findChild<QLabel*>("serverAddress")->text(), "https://files.acme.com/api");
     click("signOutButton");
     EXPECT_EQ(calls, QStringList{"signOut"});
-    EXPECT_FALSE(view().isSignedIn());
+    ASSERT_TRUE(waitUntil([&] { return !view().isSignedIn(); }));
+    EXPECT_FALSE(client.keychain.get(Keychain::kTokenKey));
     EXPECT_TRUE(view().signInForm()->isVisible());
 }
 

@@ -45,7 +45,7 @@ TEST_F(ComponentPopoverSourceTest, ReadsTheComponentsAndCoalescesTheirChanges) {
     EXPECT_TRUE(source.state().directMount.isMounted());
 
     base.keychain.save(Keychain::kTokenKey, "token");
-    emit delegate.apiClient().currentUserChanged();
+    delegate.apiClient().reloadToken();
     ASSERT_TRUE(changed.wait(2000));
     EXPECT_TRUE(source.state().signedIn) << "a stored token means signed in";
 }

@@ -72,6 +72,7 @@ protected:
         delegate = std::make_unique<AppDelegate>(base.services(), ui);
         ui.settings = std::make_unique<SettingsWindowHost>(
             [this] { return DelegateWiring::settings(*delegate, base.viewer, prompts, {}); });
+        WaitForTask::run(delegate->apiClient().reloadToken());
         delegate->applicationDidFinishLaunching();
     }
     void TearDown() override {
@@ -166,7 +167,8 @@ TEST_F(SignInEndToEndTest, SignInThroughTheWindowMountsBothDrivesAndSignOutKeeps
     Screenshots::save(*ui.settings->window(), "e2e-settings-drives-mounted");
     settingsView().selectTab("account");
     QTest::mouseClick(settingsView().findChild<QPushButton*>("signOutButton"), Qt::LeftButton);
-    EXPECT_FALSE(delegate->apiClient().isLoggedIn());
+    ASSERT_TRUE(waitUntil([&] { return !delegate->apiClient().isLoggedIn(); }));
+    EXPECT_FALSE(base.keychain.get(Keychain::kTokenKey)) << "the token is gone";
     EXPECT_TRUE(settingsView().signInForm()->isVisible());
 
     // The open popover follows: signed out, drives untouched.
