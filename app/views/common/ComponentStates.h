@@ -1,12 +1,14 @@
 #pragma once
 
+#include "app/finder/FinderExtensionState.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QUrl>
 #include <optional>
 
-// What the views read from the updater, the folder importer and the file-manager menu, as
-// plain values: the views render these, and small adapters fill them from the components.
+// What the views read from the updater and the folder importer, as plain values: the views render
+// these, and small adapters fill them from the components.
 
 struct UpdateRelease {
     QString version{};
@@ -47,6 +49,3 @@ struct ImportProgress {
     QString message{};
     bool operator==(const ImportProgress&) const = default;
 };
-
-// Whether the file manager's Kelvane actions are there and switched on.
-enum class FinderMenuState { enabled, disabled, notInstalled };

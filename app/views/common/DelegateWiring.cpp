@@ -1,8 +1,51 @@
 #include "app/views/common/DelegateWiring.h"
 
+#include "app/finder/FinderExtension.h"
 #include "app/shell/AppDelegate.h"
+#include "platform/FileViewer.h"
+
+#include <QCoroFuture>
+#include <QPointer>
+#include <QtConcurrent>
+#include <memory>
 
 namespace DelegateWiring {
+
+namespace {
+
+// Remembers what a worker asked the file manager to show, for the main thread to show it.
+class RecordedViewer : public FileViewer {
+public:
+    void openFolder(const QString& path) override { calls.append({true, path}); }
+    void selectItem(const QString& path) override { calls.append({false, path}); }
+    void replay(FileViewer& viewer) const {
+        for (const auto& [folder, path] : calls) {
+            if (folder)
+                viewer.openFolder(path);
+            else
+                viewer.selectItem(path);
+        }
+    }
+    QList<std::pair<bool, QString>> calls;
+};
+
+} // namespace
+
+QCoro::Task<FinderExtensionState> enableFinderExtension(AppDelegate& delegate, FileViewer& viewer) {
+    const QPointer<AppDelegate> owner(&delegate);
+    const FinderExtension* extension = &delegate.finderExtension();
+    auto recorded = std::make_shared<RecordedViewer>();
+    QFuture<FinderExtensionState> done =
+        QtConcurrent::run([extension, recorded] { return extension->enable(*recorded); });
+    FinderExtensionState state = co_await done;
+    recorded->replay(viewer);
+    if (owner) {
+        co_await owner->refreshFinderExtensionState();
+        if (owner)
+            state = owner->finderExtensionState();
+    }
+    co_return state;
+}
 
 PopoverComponents popover(AppDelegate& delegate, UserDefaults& defaults, FileViewer& viewer) {
     return PopoverComponents{
@@ -14,6 +57,7 @@ PopoverComponents popover(AppDelegate& delegate, UserDefaults& defaults, FileVie
         .viewer = viewer,
         .settings = delegate.settings(),
         .mode = delegate.storageMode(),
+        .finder = delegate.finderExtensionState(),
     };
 }
 
@@ -41,6 +85,18 @@ SettingsComponents settings(AppDelegate& delegate, FileViewer& viewer, Prompts& 
             if (owner)
                 co_await owner->signOut();
         },
+        .finderState = [owner]() -> QCoro::Task<FinderExtensionState> {
+            if (!owner)
+                co_return FinderExtensionState::notInstalled;
+            co_await owner->refreshFinderExtensionState();
+            co_return owner ? owner->finderExtensionState() : FinderExtensionState::notInstalled;
+        },
+        .enableFinderExtension = [owner, &viewer]() -> QCoro::Task<FinderExtensionState> {
+            if (!owner)
+                co_return FinderExtensionState::notInstalled;
+            co_return co_await enableFinderExtension(*owner, viewer);
+        },
+        .initialFinderState = delegate.finderExtensionState(),
     };
 }
 

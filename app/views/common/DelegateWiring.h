@@ -20,4 +20,9 @@ PopoverComponents popover(AppDelegate& delegate, UserDefaults& defaults, FileVie
 SettingsComponents settings(AppDelegate& delegate, FileViewer& viewer, Prompts& prompts,
                             const MenuBarCommands& commands);
 
+// Switches the file-manager menu on (its registry works on a worker; what it asks the file
+// manager to show is shown from the main thread), then publishes the new state through the
+// delegate and returns it.
+QCoro::Task<FinderExtensionState> enableFinderExtension(AppDelegate& delegate, FileViewer& viewer);
+
 } // namespace DelegateWiring

@@ -25,7 +25,7 @@ struct PopoverComponents {
     // Copies taken when the popover opens.
     AppSettings settings{};
     StorageMode mode = StorageMode::directMount;
-    FinderMenuState finder = FinderMenuState::enabled;
+    FinderExtensionState finder = FinderExtensionState::enabled;
     // The updater's and the importer's state, their change signals and the importer's cancel.
     std::function<UpdateState()> update{};
     ChangeHook updateChanged{};

@@ -38,7 +38,7 @@ std::optional<PopoverCard> updateCard(const UpdateState& update) {
 }
 
 std::optional<PopoverCard> finderCard(const PopoverState& state) {
-    if (!state.signedIn || state.finder != FinderMenuState::disabled)
+    if (!state.signedIn || state.finder != FinderExtensionState::disabled)
         return std::nullopt;
     return PopoverCard{
         .kind = Kind::finderMenu,

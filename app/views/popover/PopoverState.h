@@ -20,7 +20,7 @@ struct PopoverState {
     QString apiURL{};
 
     UpdateState update{};
-    FinderMenuState finder = FinderMenuState::enabled;
+    FinderExtensionState finder = FinderExtensionState::enabled;
     bool onboardingSeen = false;
     ImportProgress import{};
 

@@ -292,7 +292,7 @@ void AdvancedTab::chooseCacheDirectory() {
     SettingsWidgets::setPath(cachePath_, *folder);
 }
 
-void AdvancedTab::showFinderState(FinderMenuState state) {
+void AdvancedTab::showFinderState(FinderExtensionState state) {
     finderState_ = state;
     const SettingsModel::FinderSection texts = SettingsModel::finderSection(state);
     finderStateLabel_->setText(texts.state);
@@ -306,7 +306,7 @@ QCoro::Task<> AdvancedTab::refreshFinderState() {
     if (!c_.finderState)
         co_return;
     QPointer<AdvancedTab> self(this);
-    FinderMenuState state = finderState_;
+    FinderExtensionState state = finderState_;
     try {
         state = co_await c_.finderState();
     } catch (...) {
@@ -321,7 +321,7 @@ QCoro::Task<> AdvancedTab::enableFinderExtension() {
         co_return;
     QPointer<AdvancedTab> self(this);
     finderButton_->setEnabled(false);
-    FinderMenuState state = finderState_;
+    FinderExtensionState state = finderState_;
     try {
         state = co_await c_.enableFinderExtension();
     } catch (...) {

@@ -21,7 +21,7 @@ class AdvancedTab : public QWidget {
 public:
     AdvancedTab(SettingsComponents& components, AppSettings& settings, QWidget* parent = nullptr);
 
-    FinderMenuState finderState() const { return finderState_; }
+    FinderExtensionState finderState() const { return finderState_; }
     void refreshUpdateState();
 
 signals:
@@ -42,14 +42,14 @@ private:
 
     void chooseMountPoint();
     void chooseCacheDirectory();
-    void showFinderState(FinderMenuState state);
+    void showFinderState(FinderExtensionState state);
     QCoro::Task<> refreshFinderState();
     QCoro::Task<> enableFinderExtension();
     QCoro::Task<> exportDiagnostics();
 
     SettingsComponents& c_;
     AppSettings& settings_;
-    FinderMenuState finderState_;
+    FinderExtensionState finderState_;
 
     QLabel* mountPath_ = nullptr;
     QLabel* cachePath_ = nullptr;

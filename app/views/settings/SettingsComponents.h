@@ -38,9 +38,9 @@ struct SettingsComponents {
     // Why the login item is not working, when it is not.
     std::function<std::optional<QString>()> launchAtLoginProblem{};
     // The file-manager menu: its state now, and switching it on (then its state).
-    std::function<QCoro::Task<FinderMenuState>()> finderState{};
-    std::function<QCoro::Task<FinderMenuState>()> enableFinderExtension{};
-    FinderMenuState initialFinderState = FinderMenuState::enabled;
+    std::function<QCoro::Task<FinderExtensionState>()> finderState{};
+    std::function<QCoro::Task<FinderExtensionState>()> enableFinderExtension{};
+    FinderExtensionState initialFinderState = FinderExtensionState::enabled;
     // Writes the diagnostics report; its path, or nothing when it could not be written.
     std::function<QCoro::Task<std::optional<QString>>(AppSettings)> exportDiagnostics{};
     // Opens a web address; the desktop's handler when empty.

@@ -87,13 +87,13 @@ QString checkNowTitle(const UpdateState& update) {
                                                       : QStringLiteral("Check Now");
 }
 
-FinderSection finderSection(FinderMenuState state) {
+FinderSection finderSection(FinderExtensionState state) {
     switch (state) {
-    case FinderMenuState::enabled:
+    case FinderExtensionState::enabled:
         return {"On", "Settings", {}};
-    case FinderMenuState::disabled:
+    case FinderExtensionState::disabled:
         return {"Off", "Enable", {}};
-    case FinderMenuState::notInstalled:
+    case FinderExtensionState::notInstalled:
         break;
     }
     return {"Not installed",

@@ -56,7 +56,7 @@ struct FinderSection {
     QString note;
     bool operator==(const FinderSection&) const = default;
 };
-FinderSection finderSection(FinderMenuState state);
+FinderSection finderSection(FinderExtensionState state);
 
 FolderRequest mountPointRequest(const QString& current);
 FolderRequest cacheDirectoryRequest(const QString& current);

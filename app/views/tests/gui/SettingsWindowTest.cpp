@@ -50,7 +50,7 @@ protected:
     UpdateState update;
     QObject updater;
     std::optional<QString> loginProblem;
-    FinderMenuState finder = FinderMenuState::disabled;
+    FinderExtensionState finder = FinderExtensionState::disabled;
     std::optional<QString> report;
     QList<QUrl> opened;
     std::unique_ptr<SettingsWindowHost> host;
@@ -96,10 +96,10 @@ protected:
                     QObject::connect(&updater, &QObject::objectNameChanged, context, handler);
                 },
             .launchAtLoginProblem = [this] { return loginProblem; },
-            .finderState = [this]() -> QCoro::Task<FinderMenuState> { co_return finder; },
-            .enableFinderExtension = [this]() -> QCoro::Task<FinderMenuState> {
+            .finderState = [this]() -> QCoro::Task<FinderExtensionState> { co_return finder; },
+            .enableFinderExtension = [this]() -> QCoro::Task<FinderExtensionState> {
                 calls << "enableFinderExtension";
-                finder = FinderMenuState::enabled;
+                finder = FinderExtensionState::enabled;
                 co_return finder;
             },
             .exportDiagnostics = [this](AppSettings) -> QCoro::Task<std::optional<QString>> {

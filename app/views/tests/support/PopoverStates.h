@@ -89,7 +89,7 @@ inline PopoverState importFinishedWithErrors() {
 
 inline PopoverState fileManagerMenuOff() {
     PopoverState s = mountedIdle();
-    s.finder = FinderMenuState::disabled;
+    s.finder = FinderExtensionState::disabled;
     return s;
 }
 

@@ -136,7 +136,7 @@ TEST(MenuBarModel, ImportCardInAllFiveStates) {
 
 TEST(MenuBarModel, FileManagerCardOnlyWhenSwitchedOffNotWhenAbsent) {
     PopoverState s = PopoverStates::mountedIdle();
-    s.finder = FinderMenuState::disabled;
+    s.finder = FinderExtensionState::disabled;
     ASSERT_EQ(cards(s).size(), 1);
     const PopoverCard card = cards(s).at(0);
     EXPECT_EQ(card.kind, PopoverCard::Kind::finderMenu);
@@ -144,11 +144,11 @@ TEST(MenuBarModel, FileManagerCardOnlyWhenSwitchedOffNotWhenAbsent) {
     EXPECT_EQ(card.symbol, "puzzlepiece.extension.fill");
     EXPECT_EQ(card.buttons, (QList<CardButton>{{"Open Extension Settings",
                                                 PopoverAction::enableFinderExtension}}));
-    s.finder = FinderMenuState::notInstalled;
+    s.finder = FinderExtensionState::notInstalled;
     EXPECT_TRUE(cards(s).isEmpty()) << "not installed at all: no card";
-    s.finder = FinderMenuState::enabled;
+    s.finder = FinderExtensionState::enabled;
     EXPECT_TRUE(cards(s).isEmpty());
-    s.finder = FinderMenuState::disabled;
+    s.finder = FinderExtensionState::disabled;
     s.signedIn = false;
     EXPECT_TRUE(cards(s).isEmpty()) << "signed out: no card";
 }
@@ -176,7 +176,7 @@ TEST(MenuBarModel, FirstUseTipUntilDismissedAndOnlySignedIn) {
 TEST(MenuBarModel, CardsStackInTheirOrder) {
     PopoverState s = PopoverStates::updateAvailable();
     s.directMount = DirectMountState::error("Engine crashed");
-    s.finder = FinderMenuState::disabled;
+    s.finder = FinderExtensionState::disabled;
     s.onboardingSeen = false;
     s.import = PopoverStates::importRunning().import;
     s.juicefsStaging = 3;

@@ -99,9 +99,9 @@ TEST(SettingsModel, UpdateStatusTextAndCheckNowTitle) {
 }
 
 TEST(SettingsModel, FileManagerSectionByState) {
-    EXPECT_EQ(finderSection(FinderMenuState::enabled), (FinderSection{"On", "Settings", {}}));
-    EXPECT_EQ(finderSection(FinderMenuState::disabled), (FinderSection{"Off", "Enable", {}}));
-    const FinderSection absent = finderSection(FinderMenuState::notInstalled);
+    EXPECT_EQ(finderSection(FinderExtensionState::enabled), (FinderSection{"On", "Settings", {}}));
+    EXPECT_EQ(finderSection(FinderExtensionState::disabled), (FinderSection{"Off", "Enable", {}}));
+    const FinderSection absent = finderSection(FinderExtensionState::notInstalled);
     EXPECT_EQ(absent.state, "Not installed");
     EXPECT_TRUE(absent.button.isEmpty());
     EXPECT_EQ(absent.note, "This build doesn't include the file manager extension — reinstall "
