@@ -31,7 +31,9 @@ struct UpdateState {
     bool operator==(const UpdateState&) const = default;
 };
 
-struct ImportProgress {
+// The folder import as its card shows it; filled from the importer's state (its kind, the
+// running progress or the finished totals, the failure text).
+struct ImportCardState {
     enum class Kind { idle, running, finished, failed, cancelled };
     Kind kind = Kind::idle;
     // While running: the counts so far. When finished: copied, failed and copiedBytes are the
@@ -47,5 +49,5 @@ struct ImportProgress {
     double seconds = 0;
     // For failed.
     QString message{};
-    bool operator==(const ImportProgress&) const = default;
+    bool operator==(const ImportCardState&) const = default;
 };

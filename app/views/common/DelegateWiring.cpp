@@ -48,6 +48,8 @@ QCoro::Task<FinderExtensionState> enableFinderExtension(AppDelegate& delegate, F
 }
 
 PopoverComponents popover(AppDelegate& delegate, UserDefaults& defaults, FileViewer& viewer) {
+    const QPointer<AppDelegate> owner(&delegate);
+    const FinderExtensionState initial = delegate.finderExtensionState();
     return PopoverComponents{
         .mountManager = delegate.mountManager(),
         .apiClient = delegate.apiClient(),
@@ -57,7 +59,14 @@ PopoverComponents popover(AppDelegate& delegate, UserDefaults& defaults, FileVie
         .viewer = viewer,
         .settings = delegate.settings(),
         .mode = delegate.storageMode(),
-        .finder = delegate.finderExtensionState(),
+        .finder = initial,
+        .finderNow = [owner, initial] { return owner ? owner->finderExtensionState() : initial; },
+        .finderChanged =
+            [owner](QObject* context, std::function<void()> handler) {
+                if (owner)
+                    QObject::connect(owner, &AppDelegate::finderExtensionStateChanged, context,
+                                     std::move(handler));
+            },
     };
 }
 

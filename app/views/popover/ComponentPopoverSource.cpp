@@ -29,7 +29,7 @@ ComponentPopoverSource::ComponentPopoverSource(PopoverComponents components, QOb
         watch(&c_.mountManager, signal);
     watch(&c_.fileProvider, &FileProviderManager::statusChanged);
     watch(&c_.syncStatus, &SyncStatusReader::changed);
-    for (const ChangeHook& hook : {c_.updateChanged, c_.importChanged}) {
+    for (const ChangeHook& hook : {c_.updateChanged, c_.importChanged, c_.finderChanged}) {
         if (hook)
             hook(this, [this] { scheduleChanged(); });
     }
@@ -60,7 +60,7 @@ PopoverState ComponentPopoverSource::state() const {
     s.apiURL = c_.settings.apiURL;
     if (c_.update)
         s.update = c_.update();
-    s.finder = c_.finder;
+    s.finder = c_.finderNow ? c_.finderNow() : c_.finder;
     s.onboardingSeen = onboardingSeen_;
     if (c_.import)
         s.import = c_.import();

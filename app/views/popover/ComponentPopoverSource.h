@@ -26,10 +26,14 @@ struct PopoverComponents {
     AppSettings settings{};
     StorageMode mode = StorageMode::directMount;
     FinderExtensionState finder = FinderExtensionState::enabled;
+    // The file-manager menu's state as it changes while the popover is open (switched on from
+    // its card, say); the copy above stands when these are empty.
+    std::function<FinderExtensionState()> finderNow{};
+    ChangeHook finderChanged{};
     // The updater's and the importer's state, their change signals and the importer's cancel.
     std::function<UpdateState()> update{};
     ChangeHook updateChanged{};
-    std::function<ImportProgress()> import{};
+    std::function<ImportCardState()> import{};
     ChangeHook importChanged{};
     std::function<void()> cancelImport{};
     // Opens a web address in the browser; the desktop's handler when empty.

@@ -119,7 +119,7 @@ QString syncStatusHeadline(qsizetype uploads, qsizetype downloads) {
     return QStringLiteral("Idle");
 }
 
-QString importLine(const ImportProgress& p) {
+QString importLine(const ImportCardState& p) {
     QStringList parts;
     parts << QString::number(p.handled) + " of " + QString::number(p.scanned) +
                  (p.scanning ? "+ files" : " files");
@@ -134,7 +134,7 @@ QString importLine(const ImportProgress& p) {
     return parts.join(QStringLiteral(" · "));
 }
 
-QString importSummary(const ImportProgress& p) {
+QString importSummary(const ImportCardState& p) {
     QString summary = QString::number(p.copied) + " files · " + formatBytes(p.copiedBytes) + " · " +
                       formatDuration(p.seconds);
     if (p.failed > 0)

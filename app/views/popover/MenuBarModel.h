@@ -103,8 +103,8 @@ PopoverContent content(const PopoverState& state);
 QString uploadDetailLine(qint64 uploadedThisBurst, double uploadRate,
                          std::optional<double> uploadETA);
 QString syncStatusHeadline(qsizetype uploads, qsizetype downloads);
-QString importLine(const ImportProgress& progress);
-QString importSummary(const ImportProgress& finished);
+QString importLine(const ImportCardState& progress);
+QString importSummary(const ImportCardState& finished);
 QString updateButtonTitle(const UpdateState& update);
 QString cloudRowText(const PopoverState& state);
 QString transferRowText(const SyncTransfer& transfer);

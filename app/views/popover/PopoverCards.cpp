@@ -67,18 +67,18 @@ std::optional<PopoverCard> onboardingCard(const PopoverState& state) {
         .closeAction = PopoverAction::dismissOnboarding};
 }
 
-std::optional<PopoverCard> importCard(const ImportProgress& import) {
+std::optional<PopoverCard> importCard(const ImportCardState& import) {
     switch (import.kind) {
-    case ImportProgress::Kind::idle:
+    case ImportCardState::Kind::idle:
         return std::nullopt;
-    case ImportProgress::Kind::running:
+    case ImportCardState::Kind::running:
         return PopoverCard{.kind = Kind::import,
                            .symbol = "square.and.arrow.down.fill",
                            .tint = ViewColor::blue,
                            .title = "Importing",
                            .text = importLine(import),
                            .buttons = {{"Cancel", PopoverAction::cancelImport}}};
-    case ImportProgress::Kind::finished: {
+    case ImportCardState::Kind::finished: {
         const bool clean = import.failed == 0;
         return PopoverCard{.kind = Kind::import,
                            .symbol =
@@ -87,13 +87,13 @@ std::optional<PopoverCard> importCard(const ImportProgress& import) {
                            .title = clean ? "Import complete" : "Import finished with errors",
                            .text = importSummary(import)};
     }
-    case ImportProgress::Kind::failed:
+    case ImportCardState::Kind::failed:
         return PopoverCard{.kind = Kind::import,
                            .symbol = "exclamationmark.triangle.fill",
                            .tint = ViewColor::red,
                            .title = "Import failed",
                            .text = import.message};
-    case ImportProgress::Kind::cancelled:
+    case ImportCardState::Kind::cancelled:
         return PopoverCard{.kind = Kind::import,
                            .symbol = "square.and.arrow.down.fill",
                            .tint = ViewColor::secondary,

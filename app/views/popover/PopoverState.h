@@ -22,7 +22,7 @@ struct PopoverState {
     UpdateState update{};
     FinderExtensionState finder = FinderExtensionState::enabled;
     bool onboardingSeen = false;
-    ImportProgress import{};
+    ImportCardState import{};
 
     // The engines' upload activity.
     qint64 juicefsUploading = 0;

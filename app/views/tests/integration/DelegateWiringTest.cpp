@@ -46,14 +46,18 @@ TEST_F(DelegateWiringTest, TheFileManagerMenuStateReachesBothViewsAndCanBeSwitch
     switchOffNemo();
     SettingsComponents settings = DelegateWiring::settings(*delegate, base.viewer, prompts, {});
     EXPECT_EQ(WaitForTask::run(settings.finderState()), FinderExtensionState::disabled);
-    EXPECT_EQ(DelegateWiring::popover(*delegate, base.defaults, base.viewer).finder,
-              FinderExtensionState::disabled)
+    ComponentPopoverSource popover(DelegateWiring::popover(*delegate, base.defaults, base.viewer));
+    EXPECT_EQ(popover.state().finder, FinderExtensionState::disabled)
         << "the popover is built with the state last read";
 
     QSignalSpy published(delegate.get(), &AppDelegate::finderExtensionStateChanged);
+    QSignalSpy popoverChanged(&popover, &PopoverSource::changed);
     EXPECT_EQ(WaitForTask::run(settings.enableFinderExtension()), FinderExtensionState::enabled);
     EXPECT_EQ(delegate->finderExtensionState(), FinderExtensionState::enabled);
     EXPECT_EQ(published.count(), 1);
+    ASSERT_TRUE(popoverChanged.count() > 0 || popoverChanged.wait(2000))
+        << "an open popover follows the switch";
+    EXPECT_EQ(popover.state().finder, FinderExtensionState::enabled);
     EXPECT_TRUE(base.viewer.calls.isEmpty()) << "switched on without showing any folder";
 }
 

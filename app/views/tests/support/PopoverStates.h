@@ -67,7 +67,7 @@ inline PopoverState updateAvailable() {
 
 inline PopoverState importRunning() {
     PopoverState s = mountedIdle();
-    s.import.kind = ImportProgress::Kind::running;
+    s.import.kind = ImportCardState::Kind::running;
     s.import.scanned = 1200;
     s.import.handled = 340;
     s.import.copiedBytes = 820LL * 1024 * 1024;
@@ -79,7 +79,7 @@ inline PopoverState importRunning() {
 
 inline PopoverState importFinishedWithErrors() {
     PopoverState s = mountedIdle();
-    s.import.kind = ImportProgress::Kind::finished;
+    s.import.kind = ImportCardState::Kind::finished;
     s.import.copied = 1196;
     s.import.failed = 4;
     s.import.copiedBytes = 2LL * 1024 * 1024 * 1024 + 300LL * 1024 * 1024;

@@ -125,12 +125,12 @@ TEST(MenuBarModel, ImportCardInAllFiveStates) {
     EXPECT_EQ(card.symbol, "checkmark.circle.fill");
     EXPECT_EQ(card.text, "1196 files · 2.3 GB · 5 min");
 
-    s.import = {.kind = ImportProgress::Kind::failed, .message = "Source folder is gone"};
+    s.import = {.kind = ImportCardState::Kind::failed, .message = "Source folder is gone"};
     card = cards(s).at(0);
     EXPECT_EQ(card.title, "Import failed");
     EXPECT_EQ(card.text, "Source folder is gone");
 
-    s.import = {.kind = ImportProgress::Kind::cancelled};
+    s.import = {.kind = ImportCardState::Kind::cancelled};
     EXPECT_EQ(cards(s).at(0).title, "Import cancelled");
 }
 
