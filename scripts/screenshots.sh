@@ -1,21 +1,37 @@
 #!/usr/bin/env bash
-# Builds everything and renders the desktop parts to PNG files under BUILD_DIR/screenshots/
-# (default: build/screenshots), at twice the pixel density, for people to look at:
-#   popover-*.png       the popover in each state (offscreen)
-#   settings-*.png      the settings window's form and tabs (offscreen)
-#   symbols.png         every symbol the views use, as drawn when no icon theme has it
-#   e2e-*.png           the real windows on a private X server after a real sign-in
-#                       (needs FUSE; skipped with a message where it is missing)
+# Renders the pictures of the desktop side into $BUILD_DIR/screenshots/ (default build/), at
+# twice the pixel density: the popover in each state (popover-*.png, offscreen), the settings
+# window's form and tabs (settings-*.png, offscreen), every symbol as drawn when no icon theme
+# has it (symbols.png), and the real windows on a private X server after a real sign-in
+# (e2e-*.png; needs FUSE, skipped with a message where it is missing).
+# Installs what is missing first, as the other scripts do.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 BUILD_DIR=$build "$root/scripts/build.sh"
 
-shots=$build/screenshots
-mkdir -p "$shots"
-export KELVANE_SCREENSHOT_DIR=$shots QT_SCALE_FACTOR=2
-views=$build/app/views/tests
-"$views/views_gui_tests" --gtest_brief=1
-"$views/views_xvfb_tests" --gtest_brief=1
-echo "Screenshots in $shots:"
-ls -1 "$shots"
+export KELVANE_SHOTS_DIR=$build/screenshots
+mkdir -p "$KELVANE_SHOTS_DIR"
+
+# One shot step per line: "what it shows|test program under the build folder|test filter".
+# Each test draws its pictures into $KELVANE_SHOTS_DIR. Add a line for new pictures.
+shots=(
+  "the popover in each state|app/views/tests/screens/screens_gui_tests|PopoverView.*"
+  "the settings window and its tabs|app/views/tests/screens/screens_gui_tests|SettingsWindowTest.*"
+  "the symbols' drawings|app/views/tests/screens/screens_gui_tests|Symbols.*"
+  "sign-in, drives and upload in real windows|app/views/tests/screens/screens_xvfb_tests|*"
+)
+
+failed=0
+for shot in "${shots[@]}"; do
+  IFS='|' read -r what program filter <<<"$shot"
+  echo "screenshots: $what"
+  if ! "$build/$program" --gtest_filter="$filter" --gtest_brief=1; then
+    echo "screenshots: FAILED: $what" >&2
+    failed=1
+  fi
+done
+echo
+echo "Pictures in $KELVANE_SHOTS_DIR:"
+ls -1 "$KELVANE_SHOTS_DIR"
+exit $failed

@@ -1,5 +1,5 @@
 #include "app/views/common/Appearance.h"
-#include "app/views/tests/support/XvfbDisplay.h"
+#include "app/views/tests/screens/support/XvfbDisplay.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -1,4 +1,4 @@
-#include "app/views/tests/support/XvfbDisplay.h"
+#include "app/views/tests/screens/support/XvfbDisplay.h"
 
 #include <QFileInfo>
 

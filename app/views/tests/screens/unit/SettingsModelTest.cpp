@@ -6,7 +6,7 @@
 #include "shared/WaitForTask.h"
 #include "tests/support/TestHome.h"
 
-#include "app/views/tests/support/QtPrinters.h"
+#include "app/views/tests/screens/support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 

@@ -2,11 +2,11 @@
 #include "app/views/popover/MenuBarButton.h"
 #include "app/views/popover/MenuBarView.h"
 #include "app/views/popover/PopoverCardView.h"
-#include "app/views/tests/support/FakePopoverSource.h"
-#include "app/views/tests/support/LayoutCheck.h"
-#include "app/views/tests/support/PopoverStates.h"
-#include "app/views/tests/support/QtPrinters.h"
-#include "app/views/tests/support/Screenshots.h"
+#include "app/views/tests/screens/support/FakePopoverSource.h"
+#include "app/views/tests/screens/support/LayoutCheck.h"
+#include "app/views/tests/screens/support/PopoverStates.h"
+#include "app/views/tests/screens/support/QtPrinters.h"
+#include "app/views/tests/screens/support/Screenshots.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,8 +1,8 @@
 #include "app/views/common/Symbols.h"
 #include "app/views/common/Appearance.h"
 #include "app/views/common/SymbolDrawings.h"
-#include "app/views/tests/support/QtPrinters.h"
-#include "app/views/tests/support/Screenshots.h"
+#include "app/views/tests/screens/support/QtPrinters.h"
+#include "app/views/tests/screens/support/Screenshots.h"
 
 #include <QDir>
 #include <QFile>

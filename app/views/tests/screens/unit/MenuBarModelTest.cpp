@@ -1,7 +1,7 @@
 #include "app/views/popover/MenuBarModel.h"
-#include "app/views/tests/support/PopoverStates.h"
+#include "app/views/tests/screens/support/PopoverStates.h"
 
-#include "app/views/tests/support/QtPrinters.h"
+#include "app/views/tests/screens/support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include "tests/support/TestHome.h"
 #include "tests/support/WaitUntil.h"
 
-#include "app/views/tests/support/QtPrinters.h"
+#include "app/views/tests/screens/support/QtPrinters.h"
 #include <QDir>
 #include <QSignalSpy>
 

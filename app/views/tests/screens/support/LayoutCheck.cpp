@@ -1,4 +1,4 @@
-#include "app/views/tests/support/LayoutCheck.h"
+#include "app/views/tests/screens/support/LayoutCheck.h"
 
 #include "app/views/popover/MenuBarButton.h"
 

@@ -1,6 +1,6 @@
 #include "app/views/common/Formatting.h"
 
-#include "app/views/tests/support/QtPrinters.h"
+#include "app/views/tests/screens/support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 #include <limits>
