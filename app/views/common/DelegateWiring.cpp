@@ -47,6 +47,25 @@ QCoro::Task<FinderExtensionState> enableFinderExtension(AppDelegate& delegate, F
     co_return state;
 }
 
+MenuBarCommands popoverCommands(AppDelegate& delegate, FileViewer& viewer,
+                                MenuBarCommands commands) {
+    const QPointer<AppDelegate> owner(&delegate);
+    if (!commands.onEnableFinderExtension) {
+        commands.onEnableFinderExtension = [owner, &viewer] {
+            // Not awaited: the new state reaches the popover through the delegate's signal.
+            if (owner)
+                enableFinderExtension(*owner, viewer);
+        };
+    }
+    if (!commands.onOpenSettings) {
+        commands.onOpenSettings = [owner] {
+            if (owner)
+                owner->openSettings();
+        };
+    }
+    return commands;
+}
+
 PopoverComponents popover(AppDelegate& delegate, UserDefaults& defaults, FileViewer& viewer) {
     const QPointer<AppDelegate> owner(&delegate);
     const FinderExtensionState initial = delegate.finderExtensionState();

@@ -20,6 +20,12 @@ PopoverComponents popover(AppDelegate& delegate, UserDefaults& defaults, FileVie
 SettingsComponents settings(AppDelegate& delegate, FileViewer& viewer, Prompts& prompts,
                             const MenuBarCommands& commands);
 
+// The popover's commands that are the delegate's own, filled in where `commands` leaves them
+// empty: "Open Extension Settings" switches the file-manager menu on (below), "Open Settings"
+// and "Settings…" open the settings window. Import, updates and quit stay the caller's.
+MenuBarCommands popoverCommands(AppDelegate& delegate, FileViewer& viewer,
+                                MenuBarCommands commands);
+
 // Switches the file-manager menu on (its registry works on a worker; what it asks the file
 // manager to show is shown from the main thread), then publishes the new state through the
 // delegate and returns it.

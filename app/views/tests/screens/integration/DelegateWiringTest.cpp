@@ -14,6 +14,13 @@
 
 namespace {
 
+// Counts the settings window's openings; draws nothing.
+class CountingUI : public HeadlessUI {
+public:
+    void openSettingsWindow() override { ++settingsOpened; }
+    int settingsOpened = 0;
+};
+
 // The views' inputs built from a delegate whose file-manager menu is real (the registry over
 // stand-in file managers in the test's home).
 class DelegateWiringTest : public ::testing::Test {
@@ -22,6 +29,7 @@ protected:
     FileManagerDesk desk;
     DelegateServices base;
     FakePrompts prompts;
+    CountingUI ui;
     std::unique_ptr<AppDelegate> delegate;
 
     void SetUp() override {
@@ -32,7 +40,7 @@ protected:
         services.finder.bundleDir = bundle;
         services.finder.registry = desk.options();
         FinderExtension(services.finder).registerBundledExtension();
-        delegate = std::make_unique<AppDelegate>(std::move(services), base.ui);
+        delegate = std::make_unique<AppDelegate>(std::move(services), ui);
     }
     void switchOffNemo() {
         FileManagerDesk::gsettings(
@@ -77,4 +85,24 @@ TEST_F(DelegateWiringTest, SavingAndSigningOutGoThroughTheDelegate) {
     WaitForTask::run(settings.onSignOut());
     EXPECT_FALSE(delegate->apiClient().isLoggedIn());
     EXPECT_FALSE(base.keychain.get(Keychain::kTokenKey));
+}
+
+TEST_F(DelegateWiringTest, ThePopoversOwnCommandsGoToTheDelegate) {
+    switchOffNemo();
+    WaitForTask::run(delegate->refreshFinderExtensionState());
+    ASSERT_EQ(delegate->finderExtensionState(), FinderExtensionState::disabled);
+    QStringList called;
+    MenuBarCommands given{.onImportFolder = [&] { called << "import"; }};
+    const MenuBarCommands commands = DelegateWiring::popoverCommands(*delegate, base.viewer, given);
+    ASSERT_TRUE(commands.onEnableFinderExtension && commands.onOpenSettings);
+    commands.onImportFolder();
+    EXPECT_EQ(called, QStringList{"import"}) << "the caller's commands stay";
+
+    QSignalSpy published(delegate.get(), &AppDelegate::finderExtensionStateChanged);
+    commands.onEnableFinderExtension();
+    ASSERT_TRUE(published.count() > 0 || published.wait(5000));
+    EXPECT_EQ(delegate->finderExtensionState(), FinderExtensionState::enabled);
+
+    commands.onOpenSettings();
+    EXPECT_EQ(ui.settingsOpened, 1);
 }
