@@ -33,10 +33,11 @@ public:
 
 QCoro::Task<FinderExtensionState> enableFinderExtension(AppDelegate& delegate, FileViewer& viewer) {
     const QPointer<AppDelegate> owner(&delegate);
-    const FinderExtension* extension = &delegate.finderExtension();
+    // A copy (it is only its options), so the worker never reaches into a delegate that is gone.
+    const FinderExtension extension = delegate.finderExtension();
     auto recorded = std::make_shared<RecordedViewer>();
     QFuture<FinderExtensionState> done =
-        QtConcurrent::run([extension, recorded] { return extension->enable(*recorded); });
+        QtConcurrent::run([extension, recorded] { return extension.enable(*recorded); });
     FinderExtensionState state = co_await done;
     recorded->replay(viewer);
     if (owner) {
