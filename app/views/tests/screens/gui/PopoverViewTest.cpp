@@ -95,6 +95,14 @@ TEST(PopoverView, EachStateRendersCleanlyAndIsSaved) {
          "File manager menu is switched off"},
         {"popover-first-use", PopoverStates::firstUse,
          "Tip — right-click any file in your file manager"},
+        {"popover-import-complete", PopoverStates::importComplete, "Import complete"},
+        {"popover-import-failed", PopoverStates::importFailed, "Import failed"},
+        {"popover-import-cancelled", PopoverStates::importCancelled, "Import cancelled"},
+        {"popover-file-provider-transfers", PopoverStates::fileProviderTransfers,
+         "Syncing 2 items"},
+        {"popover-error-long-path", PopoverStates::longUnbrokenTexts, "Direct Mount failed"},
+        {"popover-mounting-long-path", PopoverStates::mountingAtALongPath,
+         "Mounting at /media/dana/ExternalDrive/TeamStorage/KelvaneWorkspaceDrives…"},
     };
     for (const Shot& shot : shots) {
         SCOPED_TRACE(shot.name);

@@ -38,6 +38,21 @@ inline PopoverState mounting() {
     return s;
 }
 
+// A mount point and an error with no place to break a line.
+inline PopoverState longUnbrokenTexts() {
+    PopoverState s = base();
+    s.mountPoint = "/media/dana/ExternalDrive/TeamStorage/KelvaneWorkspaceDrives";
+    s.directMount = DirectMountState::error(
+        "Couldn't mount /media/dana/ExternalDrive/TeamStorage/KelvaneWorkspaceDrives/Marketing");
+    return s;
+}
+
+inline PopoverState mountingAtALongPath() {
+    PopoverState s = longUnbrokenTexts();
+    s.directMount = DirectMountState::mounting();
+    return s;
+}
+
 inline PopoverState uploading() {
     PopoverState s = mountedIdle();
     s.juicefsUploading = 4;
@@ -84,6 +99,44 @@ inline PopoverState importFinishedWithErrors() {
     s.import.failed = 4;
     s.import.copiedBytes = 2LL * 1024 * 1024 * 1024 + 300LL * 1024 * 1024;
     s.import.seconds = 312;
+    return s;
+}
+
+inline PopoverState importComplete() {
+    PopoverState s = importFinishedWithErrors();
+    s.import.failed = 0;
+    return s;
+}
+
+inline PopoverState importFailed() {
+    PopoverState s = mountedIdle();
+    s.import.kind = ImportCardState::Kind::failed;
+    s.import.message = QStringLiteral("The engine stopped (exit status 1): permission denied");
+    return s;
+}
+
+inline PopoverState importCancelled() {
+    PopoverState s = mountedIdle();
+    s.import.kind = ImportCardState::Kind::cancelled;
+    return s;
+}
+
+// File-provider mode with the domain up and files moving both ways.
+inline PopoverState fileProviderTransfers() {
+    PopoverState s = base();
+    s.mode = StorageMode::fileprovider;
+    s.fileProvider = FileProviderStatus::registered();
+    s.cloudStatsFailed = true;
+    const auto transfer = [](const char* path, qint64 done, qint64 total, bool up) {
+        SyncTransfer t;
+        t.path = QString::fromUtf8(path);
+        t.bytesTransferred = done;
+        t.totalBytes = total;
+        t.direction = up ? SyncTransfer::Direction::upload : SyncTransfer::Direction::download;
+        return t;
+    };
+    s.transfers = {transfer("/Team/Reports/Quarterly review.pdf", 3 << 20, 12 << 20, true),
+                   transfer("/Team/Design/Launch poster final.psd", 140 << 20, 610 << 20, false)};
     return s;
 }
 
