@@ -213,6 +213,17 @@ void AppDelegate::didLogoutElsewhere() {
         syncListener_->stop();
 }
 
+void AppDelegate::openSettings() {
+    ui_.openSettingsWindow();
+}
+
+QCoro::Task<> AppDelegate::signOut() {
+    activation_->stopRetrying();
+    if (syncListener_)
+        syncListener_->stop();
+    co_await apiClient_->logout();
+}
+
 void AppDelegate::settingsSaved(const AppSettings& newSettings) {
     const AppSettings old = settings();
     newSettings.save(services_.defaults);

@@ -61,6 +61,10 @@ public:
     void didLoginElsewhere();
     // A sign-out made by another `kelvane` process: this instance signs out too (drives stay).
     void didLogoutElsewhere();
+    // The settings window's "Sign Out": the session ends here (the drives stay); throws
+    // SessionStorageError naming any copy of the token that could not be removed.
+    QCoro::Task<> signOut();
+    void openSettings();
     // Unmounts every drive, each engine uploading what it has staged first; awaited before the
     // process quits.
     QCoro::Task<> applicationWillTerminate();

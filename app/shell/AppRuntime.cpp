@@ -4,9 +4,8 @@
 #include "app/mount/MountManager.h"
 #include "app/shell/ActivityLog.h"
 #include "app/shell/AppCommands.h"
-#include "app/shell/BulkImporterControl.h"
-#include "app/shell/UpdaterControl.h"
 #include "app/shell/AppDelegate.h"
+#include "app/shell/BulkImporterControl.h"
 #include "app/shell/DiagnosticsCommands.h"
 #include "app/shell/ImportCommands.h"
 #include "app/shell/InstanceChannel.h"
@@ -15,6 +14,7 @@
 #include "app/shell/QuitSequence.h"
 #include "app/shell/TerminationSignals.h"
 #include "app/shell/UpdateCommands.h"
+#include "app/shell/UpdaterControl.h"
 #include "platform/FreedesktopFileViewer.h"
 #include "platform/fileprovider/FileProviderDomainRegistry.h"
 #include "shared/ConsoleLine.h"
@@ -36,12 +36,16 @@ AppRuntime::AppRuntime(AppUI& ui, Options options)
     quit_ = std::make_unique<QuitSequence>(*delegate_);
     importControl_ = std::make_unique<BulkImporterControl>(delegate_->importer());
     updateControl_ = std::make_unique<UpdaterControl>(delegate_->updater());
-    commands_ = std::make_unique<AppCommands>(*delegate_, ui, *quit_,
-                                              AppCommands::Components{importControl_.get(),
-                                                                      updateControl_.get()});
+    commands_ = std::make_unique<AppCommands>(
+        *delegate_, ui, *quit_,
+        AppCommands::Components{importControl_.get(), updateControl_.get()});
 }
 
 AppRuntime::~AppRuntime() = default;
+
+FileViewer& AppRuntime::viewer() {
+    return *viewer_;
+}
 
 bool AppRuntime::claimInstance() {
     if (!channel_->listen()) {

@@ -44,6 +44,8 @@ public:
     AppCommands& commands() { return *commands_; }
     InstanceChannel& channel() { return *channel_; }
     QuitSequence& quit() { return *quit_; }
+    UserDefaults& defaults() { return defaults_; }
+    FileViewer& viewer();
 
 private:
     UserDefaults defaults_;

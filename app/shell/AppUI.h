@@ -24,6 +24,8 @@ public:
     virtual void applyAppearance(AppearanceMode mode) = 0;
     virtual void observeSystemTheme() = 0;
     virtual void updateStatusIcon() = 0;
+    // Closes the popover, then opens the settings window or brings the open one to the front.
+    virtual void openSettingsWindow() = 0;
     virtual void closeSettingsWindow() = 0;
 
     // Alerts and panels answer later, from the event loop: nothing here blocks.
@@ -43,6 +45,7 @@ public:
     void applyAppearance(AppearanceMode) override {}
     void observeSystemTheme() override {}
     void updateStatusIcon() override {}
+    void openSettingsWindow() override {}
     void closeSettingsWindow() override {}
     void showAlert(const Alert& alert, AlertAnswer answered) override;
     void chooseFolder(const FolderPanel&, FolderAnswer chosen) override;

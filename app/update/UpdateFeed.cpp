@@ -62,46 +62,49 @@ UpdateRelease releaseFrom(const QByteArray& body, const QUrl& feed) {
             published ? Iso8601::parse(*published) : std::nullopt};
 }
 
-QCoro::Task<UpdateRelease> fetch(QNetworkAccessManager& network, QUrl url,
-                                 std::chrono::milliseconds timeout) {
+namespace {
+
+constexpr int kMaxRedirects = 10;
+
+// One answer of the server, or of a server it redirected to.
+struct Answer {
+    int status = 0;
+    QByteArray body;
+    QUrl location; // a redirect's target, resolved
+};
+
+bool isRedirect(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+QCoro::Task<Answer> getOnce(QNetworkAccessManager& network, QUrl url,
+                            std::chrono::milliseconds timeout) {
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     request.setTransferTimeout(int(timeout.count()));
+    // Redirects are followed here, one request each, after their target is checked.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::UserVerifiedRedirectPolicy);
+                         QNetworkRequest::ManualRedirectPolicy);
     std::unique_ptr<QNetworkReply, ReplyDeleter> reply(network.get(request));
-    bool refused = false;
+    bool tooLarge = false;
     QByteArray body;
-    QObject::connect(reply.get(), &QNetworkReply::redirected, reply.get(),
-                     [&refused, &url, raw = reply.get()](const QUrl& target) {
-                         // Elsewhere, or down to plain http, is not the server signed in to.
-                         const bool downgrade = url.scheme() == QLatin1String("https") &&
-                                                target.scheme() != QLatin1String("https");
-                         if (target.host() == url.host() && !downgrade) {
-                             emit raw->redirectAllowed();
-                             return;
-                         }
-                         qCWarning(lcUpdate) << "feed redirect refused:" << target.host();
-                         refused = true;
-                         raw->abort();
-                     });
     QObject::connect(reply.get(), &QIODevice::readyRead, reply.get(),
-                     [&refused, &body, raw = reply.get()] {
+                     [&tooLarge, &body, raw = reply.get()] {
                          body += raw->readAll();
-                         if (body.size() > kMaxBodyBytes && !refused) {
-                             refused = true;
+                         if (body.size() > kMaxBodyBytes && !tooLarge) {
+                             tooLarge = true;
                              raw->abort();
                          }
                      });
     co_await qCoro(reply.get()).waitForFinished();
-    if (!refused)
+    if (!tooLarge)
         body += reply->readAll();
-    if (refused || body.size() > kMaxBodyBytes)
+    if (tooLarge || body.size() > kMaxBodyBytes)
         throw UpdateError(UpdateError::Kind::badResponse);
     // No answer, or one cut off mid-body (network errors are numbered below 100), is the
-    // transport's; any other answer but a 200 is the server's.
+    // transport's; any other answer is the server's.
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QNetworkReply::NetworkError error = reply->error();
     if (error != QNetworkReply::NoError && (error < 100 || !status.isValid())) {
@@ -109,9 +112,38 @@ QCoro::Task<UpdateRelease> fetch(QNetworkAccessManager& network, QUrl url,
             throw TransportError(QStringLiteral("The request timed out."), error);
         throw TransportError(reply->errorString(), error);
     }
-    if (status.toInt() != 200)
-        throw UpdateError(UpdateError::Kind::badResponse);
-    co_return releaseFrom(body, url);
+    Answer answer{status.toInt(), std::move(body), {}};
+    if (isRedirect(answer.status)) {
+        const QUrl target = reply->header(QNetworkRequest::LocationHeader).toUrl();
+        if (target.isValid())
+            answer.location = url.resolved(target);
+    }
+    co_return answer;
+}
+
+} // namespace
+
+QCoro::Task<UpdateRelease> fetch(QNetworkAccessManager& network, QUrl url,
+                                 std::chrono::milliseconds timeout) {
+    QUrl next = url;
+    for (int redirects = 0;; ++redirects) {
+        const Answer answer = co_await getOnce(network, next, timeout);
+        if (!isRedirect(answer.status)) {
+            if (answer.status != 200)
+                throw UpdateError(UpdateError::Kind::badResponse);
+            co_return releaseFrom(answer.body, url);
+        }
+        // Elsewhere, or down to plain http, is not the server signed in to.
+        const QUrl& target = answer.location;
+        const bool downgrade =
+            url.scheme() == QLatin1String("https") && target.scheme() != QLatin1String("https");
+        if (target.isEmpty() || target.host() != url.host() || downgrade ||
+            redirects >= kMaxRedirects) {
+            qCWarning(lcUpdate) << "feed redirect refused:" << target.host();
+            throw UpdateError(UpdateError::Kind::badResponse);
+        }
+        next = target;
+    }
 }
 
 } // namespace UpdateFeed

@@ -119,6 +119,12 @@ void QtUI::updateStatusIcon() {
         statusItem_->updateStatusIcon();
 }
 
+void QtUI::openSettingsWindow() {
+    closePopover();
+    if (openSettings_)
+        openSettings_();
+}
+
 void QtUI::closeSettingsWindow() {
     if (closeSettings_)
         closeSettings_();

@@ -37,6 +37,7 @@ public:
     void applyAppearance(AppearanceMode mode) override;
     void observeSystemTheme() override;
     void updateStatusIcon() override;
+    void openSettingsWindow() override;
     void closeSettingsWindow() override;
     void showAlert(const Alert& alert, AlertAnswer answered) override;
     void chooseFolder(const FolderPanel& panel, FolderAnswer chosen) override;

@@ -7,6 +7,7 @@
 #include "app/shell/InstanceChannel.h"
 #include "app/shell/LinkCommands.h"
 #include "app/views/QtUI.h"
+#include "app/views/TrayWindows.h"
 #include "app/views/ViewsLogging.h"
 #include "platform/SchemeHandler.h"
 #include "platform/clipboard/QtTextClipboard.h"
@@ -60,6 +61,7 @@ int run(const std::optional<QString>& link) {
         return link && handOver(*link) ? 0 : 1;
     }
     ui.attach(runtime.delegate(), runtime.commands());
+    TrayWindows windows(ui, runtime);
     ClipboardCommands::registerClipboard(runtime.channel(), clipboard);
     runtime.channel().handle(
         "tray", InstanceChannel::Answer([&ui](const QJsonObject&) { return ui.describe(); }));

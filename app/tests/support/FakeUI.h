@@ -14,6 +14,7 @@ public:
     void applyAppearance(AppearanceMode) override { calls << "applyAppearance"; }
     void observeSystemTheme() override {}
     void updateStatusIcon() override {}
+    void openSettingsWindow() override { calls << "openSettingsWindow"; }
     void closeSettingsWindow() override { calls << "closeSettingsWindow"; }
     void showAlert(const Alert& alert, AlertAnswer answered) override {
         alerts << alert;

@@ -123,8 +123,7 @@ public:
     }
     // A status call that hangs must not use up a whole wait: later polls get their turn.
     QJsonObject status() const {
-        return QJsonDocument::fromJson(run({"status", "--json"}, {}, 20'000).out.toUtf8())
-            .object();
+        return QJsonDocument::fromJson(run({"status", "--json"}, {}, 20'000).out.toUtf8()).object();
     }
     // Every drive of the running instance in this state (and at least one drive).
     bool allDrives(const QString& state, int count) const {
