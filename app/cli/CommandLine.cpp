@@ -2,9 +2,9 @@
 #include "shared/WaitForTask.h"
 
 #include "app/cli/CliServices.h"
-#include "app/cli/LinkCommand.h"
 #include "app/cli/DiagnosticsCommand.h"
 #include "app/cli/ImportCommand.h"
+#include "app/cli/LinkCommand.h"
 #include "app/cli/OpenLinkCommand.h"
 #include "app/cli/SignInCommand.h"
 #include "app/cli/StatusCommand.h"

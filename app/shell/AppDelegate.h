@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/finder/FinderExtensionState.h"
 #include "app/diagnostics/Diagnostics.h"
+#include "app/finder/FinderExtensionState.h"
 #include "app/settings/AppSettings.h"
 #include "app/shell/AppServices.h"
 

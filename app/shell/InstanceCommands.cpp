@@ -10,12 +10,11 @@ void registerCore(InstanceChannel& channel, AppDelegate& delegate) {
     using Answer = InstanceChannel::Answer;
     channel.handle("ping", Answer([](const QJsonObject&) { return QJsonObject{{"ok", true}}; }));
     channel.handle("status", Answer([&delegate](const QJsonObject&) {
-                       return StatusSnapshot::build({delegate.apiClient(), delegate.mountManager(),
-                                                     delegate.syncStatus(), delegate.activation(),
-                                                     delegate.finderExtensionState(),
-                                                     &delegate.importer(),
-                                                     delegate.settings().launchAtLogin,
-                                                     &delegate.updater()});
+                       return StatusSnapshot::build(
+                           {delegate.apiClient(), delegate.mountManager(), delegate.syncStatus(),
+                            delegate.activation(), delegate.finderExtensionState(),
+                            &delegate.importer(), delegate.settings().launchAtLogin,
+                            &delegate.updater()});
                    }));
     channel.handle("didLogin", Answer([&delegate](const QJsonObject&) {
                        delegate.didLoginElsewhere();

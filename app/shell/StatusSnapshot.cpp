@@ -7,8 +7,8 @@
 #include "app/import/ImportAction.h"
 #include "app/import/ImportText.h"
 #include "app/mount/MountManager.h"
-#include "platform/LaunchAtLogin.h"
 #include "app/update/Updater.h"
+#include "platform/LaunchAtLogin.h"
 
 #include <QJsonArray>
 #include <QLocale>

@@ -27,8 +27,7 @@ protected:
             GTEST_SKIP() << "FUSE is not available (/dev/fuse or fusermount3 missing)";
         // Each drive's start takes a moment, so requests land inside the loop.
         server.injectFault({.path = "/api/provision/config", .status = 500, .count = 0});
-        delegate = std::make_unique<AppDelegate>(
-            base.services(), base.ui);
+        delegate = std::make_unique<AppDelegate>(base.services(), base.ui);
         WaitForTask::run(delegate->apiClient().login(server.apiURL(), DevServer::kDemoEmail,
                                                      DevServer::kDemoPassword));
     }

@@ -84,7 +84,7 @@ QString updateStatusText(const UpdateCardState& update) {
 
 QString checkNowTitle(const UpdateCardState& update) {
     return update.kind == UpdateCardState::Kind::checking ? QStringLiteral("Checking…")
-                                                      : QStringLiteral("Check Now");
+                                                          : QStringLiteral("Check Now");
 }
 
 FinderSection finderSection(FinderExtensionState state) {
