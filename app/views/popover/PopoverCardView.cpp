@@ -123,10 +123,10 @@ void PopoverCardView::rebuildButtons() {
         delete item->widget();
         delete item;
     }
-    for (const CardButton& spec : card_.buttons) {
-        auto* button = new QPushButton(spec.title, buttons_);
+    for (const CardButton& cardButton : card_.buttons) {
+        auto* button = new QPushButton(cardButton.title, buttons_);
         button->setCursor(Qt::PointingHandCursor);
-        const PopoverAction action = spec.action;
+        const PopoverAction action = cardButton.action;
         connect(button, &QPushButton::clicked, this,
                 [this, action] { emit actionTriggered(action); });
         buttonsLayout_->addWidget(button);
